@@ -1,0 +1,54 @@
+// Services of the host that the stand-ins share, outside the system's view:
+// the run options, the virtual clock of headless runs, the hook that runs
+// after every presented frame, and the record of error boxes for the exit
+// status. The defaults describe a headless run, so tests need no set-up.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct IDirect3DDevice8;
+
+namespace host {
+
+struct Shot {
+    std::string text;  // the time as written on the command line, used in the file name
+    double seconds;    // music time of the shot
+    bool written;
+};
+
+struct Options {
+    bool headless = true;   // no window, no audio device, virtual clock, EGL rendering
+    bool windowed = false;  // an 800 by 600 window instead of full screen at the desktop size
+    double fps = 60.0;      // virtual frames per second of a headless run
+    double until = -1.0;    // music time at which the run ends as Escape would; negative: never
+    std::vector<Shot> shots;
+    std::string outDir = ".";
+    int outputWidth = 0;    // size of the offscreen target; 0 means the back buffer's size
+    int outputHeight = 0;
+    bool vsync = false;
+};
+
+// The options of this run; tests change them before they create a device.
+Options& CurrentOptions();
+
+// Frames presented so far, and the virtual time they add up to (headless).
+uint64_t PresentedFrames();
+double VirtualSeconds();
+// Milliseconds of the clock behind GetTickCount: virtual in headless runs,
+// monotonic wall time otherwise. Wraps like a 32-bit tick count.
+uint32_t TickMilliseconds();
+
+// Called by the device after each Present that showed a frame: writes due
+// screenshots, ends the run at --until, advances the virtual clock.
+void OnFramePresented(IDirect3DDevice8* device);
+
+// Error message boxes shown (MB_ICONERROR); the process exits with 1 if any.
+void NoteErrorBox();
+bool ErrorBoxShown();
+
+// Puts every piece of host state back to its defaults (tests).
+void ResetForTesting();
+
+}  // namespace host
