@@ -1,0 +1,30 @@
+// The shell's process-wide state and its operations: start-up and shutdown,
+// the window procedure and the frame loop. Every Part that draws reads g_device.
+#pragma once
+
+#include <d3d8.h>
+#include <windows.h>
+
+class P_Part;
+class Timer;
+
+extern IDirect3D8* g_direct3d;
+extern HWND g_window;
+extern bool g_windowClassRegistered;
+extern D3DCAPS8 g_deviceCaps;
+extern IDirect3DDevice8* g_device;
+extern P_Part* g_scenes[5];
+extern P_Part* g_currentScene;
+extern const char* g_frameMessage;
+extern bool g_quitRequested;
+extern bool g_deviceLost;
+extern bool g_soundReady;
+extern Timer* g_demoClock;
+
+// The constant whose identity marks the normal end of the show.
+extern const char* const g_endMarker;
+
+void Shutdown();
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void RenderFrame();
+int RunFrameLoop();
