@@ -52,3 +52,12 @@ bool ErrorBoxShown();
 void ResetForTesting();
 
 }  // namespace host
+
+namespace host {
+
+// Test controls of the clock: an offset added to every tick count (to cross a
+// 32-bit wrap), and presenting frames on the virtual clock without a device.
+void SetTickOffsetForTesting(uint32_t offset);
+void AdvanceVirtualFramesForTesting(uint64_t frames);
+
+}  // namespace host

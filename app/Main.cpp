@@ -1,0 +1,211 @@
+// The program's entry point and its end: start-up in its fixed order (the
+// Direct3D object, the window, the display-mode choice, the device, the
+// sound system, the scenes, the soundtrack, the demo clock), the window
+// procedure, and the one Shutdown that every exit path runs.
+#include "Shell.h"
+
+#include "P_Part.h"
+#include "Scenes.h"
+#include "Sound.h"
+#include "Timer.h"
+
+#include <d3d8.h>
+#include <windows.h>
+
+IDirect3D8* g_direct3d = nullptr;
+HWND g_window = nullptr;
+bool g_windowClassRegistered = false;
+D3DCAPS8 g_deviceCaps = {};
+IDirect3DDevice8* g_device = nullptr;
+P_Part* g_scenes[5] = {};
+P_Part* g_currentScene = nullptr;
+const char* g_frameMessage = nullptr;
+bool g_quitRequested = false;
+bool g_deviceLost = false;
+bool g_soundReady = false;
+Timer* g_demoClock = nullptr;
+
+namespace {
+
+const char* const kCaption = "BRALMOND";
+const char* const kClassName = "KORVANTE";
+
+int Fail(const char* message)
+{
+    Shutdown();
+    MessageBoxA(nullptr, message, kCaption, MB_ICONERROR);
+    return 0;
+}
+
+// The 800 by 600 mode with a usable 16-bit depth buffer and the lowest
+// D3DFORMAT value; among equal formats the highest mode index, met first.
+// Returns 0 when found, 1 when enumeration failed, 2 when nothing fits.
+int ChooseDisplayMode(D3DDISPLAYMODE& chosen)
+{
+    const UINT count = g_direct3d->GetAdapterModeCount(0);
+    bool found = false;
+    UINT width = 0, height = 0;
+    D3DFORMAT format = D3DFMT_UNKNOWN;
+    for (int index = static_cast<int>(count) - 1;; --index) {
+        D3DDISPLAYMODE mode;
+        // The first call is made with count - 1 even when count is 0, so an
+        // adapter without modes fails here.
+        if (FAILED(g_direct3d->EnumAdapterModes(0, static_cast<UINT>(index), &mode))) return 1;
+        if (mode.Width == 800 && mode.Height == 600 &&
+            SUCCEEDED(g_direct3d->CheckDeviceType(0, D3DDEVTYPE_HAL, mode.Format, mode.Format, TRUE)) &&
+            SUCCEEDED(g_direct3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, mode.Format, D3DUSAGE_DEPTHSTENCIL,
+                                                    D3DRTYPE_SURFACE, D3DFMT_D16)) &&
+            SUCCEEDED(g_direct3d->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, mode.Format, mode.Format, D3DFMT_D16))) {
+            if (!found || static_cast<int>(mode.Format) < static_cast<int>(format)) {
+                found = true;
+                width = mode.Width;
+                height = mode.Height;
+                format = mode.Format;
+            }
+        }
+        if (index <= 0) break;
+    }
+    if (!found) return 2;
+    chosen = {width, height, 0, format};
+    return 0;
+}
+
+}  // namespace
+
+void Shutdown()
+{
+    for (int slot = 4; slot >= 0; --slot) {
+        if (g_scenes[slot]) delete g_scenes[slot];
+    }
+    if (g_demoClock) delete g_demoClock;
+    if (g_soundReady) SoundFree();
+    if (g_device) g_device->Release();
+    if (g_window) DestroyWindow(g_window);
+    if (g_windowClassRegistered) UnregisterClassA(kClassName, GetModuleHandleA(nullptr));
+    if (g_direct3d) g_direct3d->Release();
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT:
+        RenderFrame();
+        ValidateRect(window, nullptr);
+        return 0;
+    case WM_CLOSE:
+        g_quitRequested = true;
+        return 0;
+    case WM_SETCURSOR:
+        SetCursor(nullptr);
+        return 0;
+    case WM_SYSCOMMAND:
+        switch (wParam) {
+        case SC_SIZE: case SC_MOVE: case SC_MINIMIZE: case SC_MAXIMIZE: case SC_NEXTWINDOW:
+        case SC_PREVWINDOW: case SC_VSCROLL: case SC_HSCROLL: case SC_MOUSEMENU: case SC_KEYMENU:
+        case SC_RESTORE: case SC_TASKLIST: case SC_SCREENSAVE: case SC_HOTKEY: case SC_DEFAULT:
+        case SC_MONITORPOWER: case SC_CONTEXTHELP:
+            return 0;
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
+        }
+    case WM_KEYDOWN:
+        if (wParam == VK_ESCAPE) {
+            SendMessageA(window, WM_CLOSE, 0, 0);
+            return 0;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
+{
+    g_direct3d = Direct3DCreate8(D3D_SDK_VERSION);
+    if (!g_direct3d) return Fail("Unable to create a Direct3D 8.0 object. Is DirectX 8.0 properly installed?");
+
+    if (g_direct3d->GetAdapterCount() > 1)
+        MessageBoxA(nullptr,
+                    "Multiple graphics adapter are not properly supported yet. The default graphics adapter "
+                    "will be used.",
+                    kCaption, MB_ICONWARNING);
+
+    WNDCLASSA windowClass = {};
+    windowClass.style = CS_OWNDC;
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.cbClsExtra = 0;
+    windowClass.cbWndExtra = 0;
+    windowClass.hInstance = hInstance;
+    windowClass.hIcon = nullptr;
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.lpszMenuName = nullptr;
+    windowClass.lpszClassName = kClassName;
+    if (!RegisterClassA(&windowClass)) return Fail("Can not register window class.");
+    g_windowClassRegistered = true;
+
+    g_window = CreateWindowExA(WS_EX_TOPMOST, kClassName, kCaption, WS_POPUP, 0, 0, 800, 600, nullptr, nullptr,
+                               hInstance, nullptr);
+    if (!g_window) return Fail("Can not create a window.");
+
+    D3DDISPLAYMODE mode = {};
+    switch (ChooseDisplayMode(mode)) {
+    case 1:
+        return Fail("Could not retrieve information about the default graphics adapter's available display modes.");
+    case 2:
+        return Fail("Could not find a display mode with the requested specifications on your default graphics "
+                    "adapter. Does your default graphics adapter support hardware accelerated rendering using a "
+                    "16 bit Z buffer at all?");
+    default:
+        break;
+    }
+
+    if (FAILED(g_direct3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, &g_deviceCaps)))
+        return Fail("Unable to retrieve information about the default graphics adapter's Direct3D HAL "
+                    "capabilities.");
+
+    DWORD behaviour = D3DCREATE_SOFTWARE_VERTEXPROCESSING;
+    if (g_deviceCaps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) {
+        behaviour = (g_deviceCaps.DevCaps & D3DDEVCAPS_PUREDEVICE)
+                        ? (D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_PUREDEVICE)
+                        : D3DCREATE_MIXED_VERTEXPROCESSING;
+    }
+
+    D3DPRESENT_PARAMETERS parameters = {};
+    parameters.BackBufferWidth = mode.Width;
+    parameters.BackBufferHeight = mode.Height;
+    parameters.BackBufferFormat = mode.Format;
+    parameters.BackBufferCount = 0;
+    parameters.MultiSampleType = D3DMULTISAMPLE_NONE;
+    parameters.SwapEffect = D3DSWAPEFFECT_COPY;
+    parameters.hDeviceWindow = g_window;
+    parameters.Windowed = FALSE;
+    parameters.EnableAutoDepthStencil = TRUE;
+    parameters.AutoDepthStencilFormat = D3DFMT_D16;
+    parameters.Flags = 0;
+    parameters.FullScreen_RefreshRateInHz = 0;
+    parameters.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    if (FAILED(g_direct3d->CreateDevice(0, D3DDEVTYPE_HAL, g_window, behaviour, &parameters, &g_device)))
+        return Fail("Could not create a Direct3D HAL device.");
+
+    ShowWindow(g_window, SW_SHOW);
+    SetFocus(g_window);
+
+    RenderFrame();
+
+    if (!SoundInit(g_window)) return Fail("Can not initiate BASS sound system.");
+    g_soundReady = true;
+
+    for (int slot = 0; slot < 5; ++slot) {
+        g_scenes[slot] = CreateScene(slot);
+        if (!g_scenes[slot]) continue;
+        if (const char* message = g_scenes[slot]->Init()) return Fail(message);
+    }
+
+    if (!SoundPlayFile("Data\\Soundtrack.mp3")) return Fail("Can not play audio stream. Is Data\\Soundtrack.mp3 missing?");
+    SoundSeek(0.0f);
+
+    g_demoClock = new Timer();
+
+    return RunFrameLoop();
+}

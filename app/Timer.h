@@ -1,0 +1,21 @@
+// Timer: a millisecond clock over the system tick count. The shell owns one,
+// the demo clock; every scene owns one of its own.
+#pragma once
+
+#include <windows.h>
+
+class Timer {
+public:
+    Timer();
+
+    void Reset();
+    int ElapsedMs();
+    float ElapsedSeconds();
+
+private:
+    void Update();
+
+    bool paused;
+    DWORD startTick;
+    DWORD elapsed;
+};

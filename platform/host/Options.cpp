@@ -1,0 +1,139 @@
+// Parsing of the host's command-line options (see Options.h).
+#include "Options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+namespace host {
+
+namespace {
+
+// A finite decimal number and nothing else.
+bool ParseNumber(const std::string& text, double& value)
+{
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return errno == 0 && end && *end == '\0' && std::isfinite(value);
+}
+
+// A frame rate: "60", "29.97" or a fraction such as "60000/1001".
+bool ParseRate(const std::string& text, double& fps)
+{
+    const size_t slash = text.find('/');
+    if (slash == std::string::npos) return ParseNumber(text, fps) && fps > 0.0 && fps <= 1000.0;
+    double num, den;
+    if (!ParseNumber(text.substr(0, slash), num) || !ParseNumber(text.substr(slash + 1), den) || den <= 0.0)
+        return false;
+    fps = num / den;
+    return fps > 0.0 && fps <= 1000.0;
+}
+
+bool ParseSize(const std::string& text, int& width, int& height)
+{
+    const size_t x = text.find_first_of("xX");
+    double w, h;
+    if (x == std::string::npos || !ParseNumber(text.substr(0, x), w) || !ParseNumber(text.substr(x + 1), h))
+        return false;
+    if (w != std::floor(w) || h != std::floor(h) || w < 16 || h < 16 || w > 16384 || h > 16384) return false;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
+}
+
+bool ParseShots(const std::string& text, std::vector<Shot>& shots)
+{
+    std::stringstream list(text);
+    std::string item;
+    while (std::getline(list, item, ',')) {
+        double seconds;
+        if (!ParseNumber(item, seconds) || seconds < 0.0) return false;
+        for (char c : item)
+            if (c == '/' || c == '\\') return false;
+        shots.push_back({item, seconds, false});
+    }
+    return !shots.empty() && text.back() != ',';
+}
+
+}  // namespace
+
+std::string UsageText()
+{
+    return "Usage: bralmond [options]\n"
+           "Plays the BRALMOND show; run it in the folder that holds Data/.\n"
+           "\n"
+           "  --windowed         play in an 800 by 600 window instead of full screen\n"
+           "  --headless         render without a window or sound device on a virtual clock\n"
+           "  --fps N            frames per second of the virtual clock (default 60; 60000/1001 allowed)\n"
+           "  --until SECONDS    end the run at this music time, as Escape would\n"
+           "  --shots T1,T2,...  write the first frame at or after each music time T as shot-T.png\n"
+           "  --out DIR          folder for the screenshots (default: the working directory)\n"
+           "  --size WxH         render at this resolution; the picture keeps its 4:3 shape\n"
+           "  --vsync            wait for the display's refresh when presenting\n"
+           "  --help             show this text\n";
+}
+
+ParseResult ParseOptions(int argc, char** argv, Options& options, std::string& message)
+{
+    options.headless = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) {
+                message = "Option " + arg + " needs a value.";
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (arg == "--help" || arg == "-h") return ParseResult::Help;
+        if (arg == "--windowed") {
+            options.windowed = true;
+        } else if (arg == "--headless") {
+            options.headless = true;
+        } else if (arg == "--vsync") {
+            options.vsync = true;
+        } else if (arg == "--fps") {
+            if (!value(v)) return ParseResult::Error;
+            if (!ParseRate(v, options.fps)) {
+                message = "Invalid frame rate for --fps: " + v;
+                return ParseResult::Error;
+            }
+        } else if (arg == "--until") {
+            if (!value(v)) return ParseResult::Error;
+            if (!ParseNumber(v, options.until) || options.until < 0.0) {
+                message = "Invalid time for --until: " + v;
+                return ParseResult::Error;
+            }
+        } else if (arg == "--shots") {
+            if (!value(v)) return ParseResult::Error;
+            if (!ParseShots(v, options.shots)) {
+                message = "Invalid list of times for --shots: " + v;
+                return ParseResult::Error;
+            }
+        } else if (arg == "--out") {
+            if (!value(v)) return ParseResult::Error;
+            if (v.empty()) {
+                message = "Empty folder for --out.";
+                return ParseResult::Error;
+            }
+            options.outDir = v;
+        } else if (arg == "--size") {
+            if (!value(v)) return ParseResult::Error;
+            if (!ParseSize(v, options.outputWidth, options.outputHeight)) {
+                message = "Invalid size for --size (expected WIDTHxHEIGHT): " + v;
+                return ParseResult::Error;
+            }
+        } else {
+            message = "Unknown option: " + arg;
+            return ParseResult::Error;
+        }
+    }
+    return ParseResult::Run;
+}
+
+}  // namespace host

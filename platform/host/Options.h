@@ -1,0 +1,18 @@
+// The host's command line: the port's options (the system itself reads none).
+#pragma once
+
+#include "host.h"
+
+#include <string>
+
+namespace host {
+
+enum class ParseResult { Run, Help, Error };
+
+// Fills options from argv. On Error, message says what was wrong.
+ParseResult ParseOptions(int argc, char** argv, Options& options, std::string& message);
+
+// The text that --help prints.
+std::string UsageText();
+
+}  // namespace host

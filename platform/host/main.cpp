@@ -1,0 +1,53 @@
+// The process's entry point: reads the host's options, sets SDL up for a
+// window (or nothing, for a headless run), runs the system's WinMain and turns
+// its outcome into an exit status: 0 for a normal end, 1 after an error box,
+// 2 for a bad command line.
+#include <windows.h>
+
+#include "host/Options.h"
+#include "host/host.h"
+
+#include <SDL.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+
+int main(int argc, char** argv)
+{
+    host::Options& options = host::CurrentOptions();
+    std::string message;
+    switch (host::ParseOptions(argc, argv, options, message)) {
+    case host::ParseResult::Help:
+        std::fputs(host::UsageText().c_str(), stdout);
+        return 0;
+    case host::ParseResult::Error:
+        std::fprintf(stderr, "bralmond: %s\nTry 'bralmond --help'.\n", message.c_str());
+        return 2;
+    case host::ParseResult::Run:
+        break;
+    }
+    if (!options.shots.empty()) {
+        struct stat st;
+        if (::stat(options.outDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            std::fprintf(stderr, "bralmond: the folder for --out does not exist: %s\n", options.outDir.c_str());
+            return 2;
+        }
+    }
+
+    if (!options.headless) {
+        SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+        SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+        if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+            std::fprintf(stderr, "bralmond: cannot open a display (%s). Use --headless to render without one.\n",
+                         SDL_GetError());
+            return 1;
+        }
+    }
+
+    char commandLine[] = "";
+    WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOW);
+
+    SDL_Quit();
+    return host::ErrorBoxShown() ? 1 : 0;
+}
