@@ -1,0 +1,89 @@
+// Tests of the host's command line: every option, its defaults, and the
+// clear refusal of unknown or malformed options.
+#include "host/Options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+host::ParseResult Parse(std::vector<std::string> args, host::Options& options, std::string& message)
+{
+    args.insert(args.begin(), "bralmond");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    return host::ParseOptions(static_cast<int>(argv.size()), argv.data(), options, message);
+}
+
+TEST(HostOptions, NoOptionsPlaysFullScreenWithSoundAtSixtyFrames)
+{
+    host::Options options;
+    std::string message;
+    ASSERT_EQ(Parse({}, options, message), host::ParseResult::Run);
+    EXPECT_FALSE(options.headless);
+    EXPECT_FALSE(options.windowed);
+    EXPECT_DOUBLE_EQ(options.fps, 60.0);
+    EXPECT_LT(options.until, 0.0);
+    EXPECT_TRUE(options.shots.empty());
+    EXPECT_EQ(options.outDir, ".");
+}
+
+TEST(HostOptions, EveryOptionIsRead)
+{
+    host::Options options;
+    std::string message;
+    ASSERT_EQ(Parse({"--headless", "--windowed", "--fps", "30", "--until", "41", "--shots", "5,10.5,40", "--out",
+                     "pics", "--size", "1600x1200", "--vsync"},
+                    options, message),
+              host::ParseResult::Run)
+        << message;
+    EXPECT_TRUE(options.headless);
+    EXPECT_TRUE(options.windowed);
+    EXPECT_TRUE(options.vsync);
+    EXPECT_DOUBLE_EQ(options.fps, 30.0);
+    EXPECT_DOUBLE_EQ(options.until, 41.0);
+    ASSERT_EQ(options.shots.size(), 3u);
+    EXPECT_EQ(options.shots[1].text, "10.5") << "the time keeps its written form for the file name";
+    EXPECT_DOUBLE_EQ(options.shots[1].seconds, 10.5);
+    EXPECT_EQ(options.outDir, "pics");
+    EXPECT_EQ(options.outputWidth, 1600);
+    EXPECT_EQ(options.outputHeight, 1200);
+}
+
+TEST(HostOptions, FractionalFrameRatesAreAccepted)
+{
+    host::Options options;
+    std::string message;
+    ASSERT_EQ(Parse({"--fps", "60000/1001"}, options, message), host::ParseResult::Run);
+    EXPECT_NEAR(options.fps, 59.94006, 1e-5);
+}
+
+TEST(HostOptions, HelpIsRecognisedAndListsTheOptions)
+{
+    host::Options options;
+    std::string message;
+    EXPECT_EQ(Parse({"--help"}, options, message), host::ParseResult::Help);
+    for (const char* option : {"--windowed", "--headless", "--fps", "--until", "--shots", "--out", "--size"})
+        EXPECT_NE(host::UsageText().find(option), std::string::npos) << option;
+}
+
+TEST(HostOptions, UnknownAndMalformedOptionsAreRefusedWithAMessage)
+{
+    const std::vector<std::vector<std::string>> bad = {
+        {"--bogus"},          {"--fps"},           {"--fps", "0"},          {"--fps", "abc"},
+        {"--fps", "60/0"},    {"--until", "-1"},   {"--until", "1e999"},    {"--shots", ""},
+        {"--shots", "5,,6"},  {"--shots", "5,"},   {"--shots", "x"},        {"--size", "800"},
+        {"--size", "0x600"},  {"--size", "8x6"},   {"--size", "800.5x600"}, {"--out", ""},
+        {"--shots", "../5"},
+    };
+    for (const auto& args : bad) {
+        host::Options options;
+        std::string message;
+        EXPECT_EQ(Parse(args, options, message), host::ParseResult::Error) << args[0];
+        EXPECT_FALSE(message.empty()) << args[0];
+    }
+}
+
+}  // namespace
