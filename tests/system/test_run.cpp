@@ -1,0 +1,91 @@
+// End-to-end runs of the built program, headless, as a script would run it:
+// the exit status of each way the show can end, the length of a full run on
+// the virtual clock, and the screenshots.
+#include "RunProgram.h"
+#include "SceneData.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProgramRun : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        folder = new fs::path(scene_data::FreshFolder("run"));
+        scene_data::WriteSceneOneData(*folder);
+        ASSERT_TRUE(scene_data::WriteSoundtrack(*folder, 215.0));
+    }
+    static void TearDownTestSuite()
+    {
+        fs::remove_all(*folder);
+        delete folder;
+    }
+    static run_program::Result Bralmond(const std::string& arguments, const fs::path& dir)
+    {
+        return run_program::Run(run_program::BuiltProgram("bralmond"), arguments, dir);
+    }
+    static fs::path* folder;
+};
+fs::path* ProgramRun::folder = nullptr;
+
+TEST_F(ProgramRun, TheWholeShowEndsByItselfAtTwoHundredAndTenSeconds)
+{
+    const fs::path shots = *folder / "full";
+    fs::create_directories(shots);
+    // At 30 frames a second the last frame before the end is at 209.967 s;
+    // the frame at 210 s ends the show without being presented.
+    const auto result = Bralmond("--headless --fps 30 --shots 209.9,210 --out full", *folder);
+    EXPECT_EQ(result.status, 0) << result.stderrText;
+    EXPECT_TRUE(fs::exists(shots / "shot-209.9.png"));
+    EXPECT_FALSE(fs::exists(shots / "shot-210.png"));
+}
+
+TEST_F(ProgramRun, UntilEndsTheRunLikeEscapeAndShotsAreWritten)
+{
+    const fs::path shots = *folder / "until";
+    fs::create_directories(shots);
+    const auto result = Bralmond("--headless --until 3 --shots 0.5,2.5,5 --out until", *folder);
+    EXPECT_EQ(result.status, 0) << result.stderrText;
+    EXPECT_TRUE(fs::exists(shots / "shot-0.5.png"));
+    EXPECT_TRUE(fs::exists(shots / "shot-2.5.png"));
+    EXPECT_FALSE(fs::exists(shots / "shot-5.png")) << "the run ended at 3 seconds";
+}
+
+TEST_F(ProgramRun, AMissingSoundtrackIsReportedAndFailsTheRun)
+{
+    const fs::path dir = scene_data::FreshFolder("nosound");
+    scene_data::WriteSceneOneData(dir);
+    const auto result = Bralmond("--headless", dir);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.stderrText.find("Can not play audio stream. Is Data\\Soundtrack.mp3 missing?"),
+              std::string::npos)
+        << result.stderrText;
+    fs::remove_all(dir);
+}
+
+TEST_F(ProgramRun, AMissingPictureNamesTheFileAndFailsTheRun)
+{
+    const fs::path dir = scene_data::FreshFolder("nopicture");
+    scene_data::WriteSceneOneData(dir);
+    fs::remove(dir / "Data" / "Cred2.bmp");
+    const auto result = Bralmond("--headless", dir);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.stderrText.find("P_Part1: Could not create texture from file: Data\\Cred2.bmp"),
+              std::string::npos)
+        << result.stderrText;
+    fs::remove_all(dir);
+}
+
+TEST_F(ProgramRun, BadOptionsExitWithStatusTwoAndHelpWithZero)
+{
+    EXPECT_EQ(Bralmond("--frobnicate", *folder).status, 2);
+    EXPECT_EQ(Bralmond("--until", *folder).status, 2);
+    EXPECT_EQ(Bralmond("--help", *folder).status, 0);
+}
+
+}  // namespace
