@@ -1,0 +1,190 @@
+// File reading and decoding for the BASS stand-in: MPEG audio to 16-bit PCM
+// with mpg123, and rate and channel conversion with SDL's audio stream. No
+// playback state lives here.
+#include "bass_decode.h"
+
+#include <SDL.h>
+#include <mpg123.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+namespace bass_decode {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A memory reader for mpg123, so that a file can be decoded from a buffer
+// with seeking (which the LAME tag's length information needs).
+struct MemoryReader {
+    const unsigned char* data;
+    size_t size;
+    size_t at;
+};
+
+mpg123_ssize_t ReadMemory(void* handle, void* buffer, size_t count)
+{
+    auto* reader = static_cast<MemoryReader*>(handle);
+    size_t n = std::min(count, reader->size - reader->at);
+    std::memcpy(buffer, reader->data + reader->at, n);
+    reader->at += n;
+    return static_cast<mpg123_ssize_t>(n);
+}
+
+off_t SeekMemory(void* handle, off_t offset, int whence)
+{
+    auto* reader = static_cast<MemoryReader*>(handle);
+    long long base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<long long>(reader->at)
+                                                                 : static_cast<long long>(reader->size);
+    long long target = base + offset;
+    if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END) return -1;
+    if (target < 0 || target > static_cast<long long>(reader->size)) return -1;
+    reader->at = static_cast<size_t>(target);
+    return static_cast<off_t>(target);
+}
+
+// Positions are 32-bit byte counts, so a decoded stream must stay below 4 GiB.
+constexpr uint64_t kMaxDecodedBytes = 0xFFFFFFF0ull;
+
+}  // namespace
+
+bool ReadFileBytes(const std::string& path, uint64_t offset, uint64_t length, std::vector<unsigned char>& bytes)
+{
+    bytes.clear();
+    std::error_code error;
+    if (!fs::is_regular_file(path, error)) return false;
+    uint64_t size = fs::file_size(path, error);
+    if (error || offset >= size) return false;
+    uint64_t available = size - offset;
+    uint64_t count = length == 0 ? available : std::min(length, available);
+    if (count > (1ull << 30)) return false;  // a gigabyte of MPEG audio is no soundtrack
+    std::ifstream file(path, std::ios::binary);
+    if (!file.seekg(static_cast<std::streamoff>(offset))) return false;
+    bytes.resize(static_cast<size_t>(count));
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
+    if (file.gcount() != static_cast<std::streamsize>(count)) {
+        bytes.clear();
+        return false;
+    }
+    return true;
+}
+
+bool DecodeMpegAudio(const unsigned char* data, size_t size, Pcm& pcm)
+{
+    pcm = Pcm();
+    if (!data || size == 0) return false;
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { mpg123_init(); });
+
+    int error = MPG123_OK;
+    mpg123_handle* decoder = mpg123_new(nullptr, &error);
+    if (!decoder) return false;
+    // Every rate, both channel layouts, always 16-bit: the file keeps its own
+    // rate and channel count and only the sample format is fixed.
+    mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0);
+    mpg123_format_none(decoder);
+    const long* rates = nullptr;
+    size_t rateCount = 0;
+    mpg123_rates(&rates, &rateCount);
+    for (size_t i = 0; i < rateCount; ++i)
+        mpg123_format(decoder, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+
+    MemoryReader reader{data, size, 0};
+    bool ok = mpg123_replace_reader_handle(decoder, ReadMemory, SeekMemory, nullptr) == MPG123_OK &&
+              mpg123_open_handle(decoder, &reader) == MPG123_OK;
+    std::vector<unsigned char> buffer(64 * 1024);
+    while (ok) {
+        size_t done = 0;
+        int result = mpg123_read(decoder, buffer.data(), buffer.size(), &done);
+        if (result == MPG123_NEW_FORMAT) {
+            long rate = 0;
+            int channels = 0, encoding = 0;
+            mpg123_getformat(decoder, &rate, &channels, &encoding);
+            if (pcm.rate == 0) {
+                pcm.rate = static_cast<int>(rate);
+                pcm.channels = channels;
+            } else if (pcm.rate != rate || pcm.channels != channels) {
+                break;  // a second stream of another format glued on: keep the first
+            }
+        }
+        if (done > 0 && pcm.channels > 0) {
+            if (pcm.samples.size() * 2 + done > kMaxDecodedBytes) {
+                ok = false;
+                break;
+            }
+            const auto* samples = reinterpret_cast<const int16_t*>(buffer.data());
+            pcm.samples.insert(pcm.samples.end(), samples, samples + done / 2);
+        }
+        if (result == MPG123_DONE) break;
+        if (result != MPG123_OK && result != MPG123_NEW_FORMAT) {
+            // A damaged frame after good audio ends the stream there; damage
+            // before any audio means this is no MPEG audio file.
+            ok = !pcm.samples.empty();
+            break;
+        }
+    }
+    mpg123_close(decoder);
+    mpg123_delete(decoder);
+    // Whole frames only: a trailing half frame of a stereo stream is dropped.
+    if (ok && pcm.channels > 0) pcm.samples.resize(pcm.Frames() * pcm.channels);
+    if (!ok || pcm.rate <= 0 || (pcm.channels != 1 && pcm.channels != 2) || pcm.samples.empty()) {
+        pcm = Pcm();
+        return false;
+    }
+    return true;
+}
+
+bool ConvertToStereo(const Pcm& pcm, int outRate, std::vector<int16_t>& stereo)
+{
+    stereo.clear();
+    if (pcm.rate <= 0 || outRate <= 0 || (pcm.channels != 1 && pcm.channels != 2)) return false;
+    const size_t frames = pcm.Frames();
+    const size_t wanted = static_cast<size_t>(std::llround(static_cast<double>(frames) * outRate / pcm.rate));
+    SDL_AudioStream* stream =
+        SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(pcm.channels), pcm.rate, AUDIO_S16SYS, 2, outRate);
+    if (!stream) return false;
+    stereo.reserve(wanted * 2 + 4096);
+    std::vector<int16_t> chunk(64 * 1024);
+    auto drain = [&] {
+        for (;;) {
+            int got = SDL_AudioStreamGet(stream, chunk.data(), static_cast<int>(chunk.size() * sizeof(int16_t)));
+            if (got <= 0) break;
+            stereo.insert(stereo.end(), chunk.begin(), chunk.begin() + got / sizeof(int16_t));
+        }
+    };
+    bool ok = true;
+    const size_t step = 32 * 1024;
+    for (size_t at = 0; ok && at < frames; at += step) {
+        size_t n = std::min(step, frames - at);
+        ok = SDL_AudioStreamPut(stream, pcm.samples.data() + at * pcm.channels,
+                                static_cast<int>(n * pcm.channels * sizeof(int16_t))) == 0;
+        drain();
+    }
+    ok = ok && SDL_AudioStreamFlush(stream) == 0;
+    drain();
+    SDL_FreeAudioStream(stream);
+    if (!ok) {
+        stereo.clear();
+        return false;
+    }
+    // The resampler's own rounding may leave a frame more or less; the loop
+    // length must be exact, so trim or hold the last frame.
+    size_t have = stereo.size() / 2;
+    if (have < wanted) {
+        int16_t left = have ? stereo[2 * have - 2] : 0, right = have ? stereo[2 * have - 1] : 0;
+        stereo.resize(2 * have);
+        for (size_t i = have; i < wanted; ++i) {
+            stereo.push_back(left);
+            stereo.push_back(right);
+        }
+    }
+    stereo.resize(wanted * 2);
+    return true;
+}
+
+}  // namespace bass_decode
