@@ -37,39 +37,6 @@ int Fail(const char* message)
     return 0;
 }
 
-// The 800 by 600 mode with a usable 16-bit depth buffer and the lowest
-// D3DFORMAT value; among equal formats the highest mode index, met first.
-// Returns 0 when found, 1 when enumeration failed, 2 when nothing fits.
-int ChooseDisplayMode(D3DDISPLAYMODE& chosen)
-{
-    const UINT count = g_direct3d->GetAdapterModeCount(0);
-    bool found = false;
-    UINT width = 0, height = 0;
-    D3DFORMAT format = D3DFMT_UNKNOWN;
-    for (int index = static_cast<int>(count) - 1;; --index) {
-        D3DDISPLAYMODE mode;
-        // The first call is made with count - 1 even when count is 0, so an
-        // adapter without modes fails here.
-        if (FAILED(g_direct3d->EnumAdapterModes(0, static_cast<UINT>(index), &mode))) return 1;
-        if (mode.Width == 800 && mode.Height == 600 &&
-            SUCCEEDED(g_direct3d->CheckDeviceType(0, D3DDEVTYPE_HAL, mode.Format, mode.Format, TRUE)) &&
-            SUCCEEDED(g_direct3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, mode.Format, D3DUSAGE_DEPTHSTENCIL,
-                                                    D3DRTYPE_SURFACE, D3DFMT_D16)) &&
-            SUCCEEDED(g_direct3d->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, mode.Format, mode.Format, D3DFMT_D16))) {
-            if (!found || static_cast<int>(mode.Format) < static_cast<int>(format)) {
-                found = true;
-                width = mode.Width;
-                height = mode.Height;
-                format = mode.Format;
-            }
-        }
-        if (index <= 0) break;
-    }
-    if (!found) return 2;
-    chosen = {width, height, 0, format};
-    return 0;
-}
-
 }  // namespace
 
 void Shutdown()

@@ -24,6 +24,12 @@ extern Timer* g_demoClock;
 // The constant whose identity marks the normal end of the show.
 extern const char* const g_endMarker;
 
+// The 800 by 600 mode with a usable 16-bit depth buffer and the lowest
+// D3DFORMAT value on adapter 0 of g_direct3d; among equal formats the one with
+// the highest mode index. Returns 0 when found, 1 when the enumeration
+// failed, 2 when no mode fits.
+int ChooseDisplayMode(D3DDISPLAYMODE& chosen);
+
 void Shutdown();
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void RenderFrame();
