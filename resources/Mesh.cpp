@@ -35,6 +35,7 @@ int64_t FileReader::Size() const
     if (handle == INVALID_HANDLE_VALUE) return -1;
     DWORD high = 0;
     const DWORD low = GetFileSize(handle, &high);
+    if (low == INVALID_FILE_SIZE) return -1;  // unknown: every count check fails
     return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
 }
 

@@ -22,7 +22,7 @@ public:
     bool Open(const char* path);
     // Reads exactly byteCount bytes; false if no file is open or fewer arrive.
     bool Read(void* buffer, DWORD byteCount);
-    // The size of the open file in bytes, or -1 if none is open.
+    // The size of the open file in bytes, or -1 if none is open or it is unknown.
     int64_t Size() const;
     void Close();
 
