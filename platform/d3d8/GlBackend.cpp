@@ -1,0 +1,755 @@
+// The OpenGL side of the Direct3D stand-in; no other file calls gl*. The
+// device hands it plain descriptions (targets, buffers, textures, draw calls)
+// and it turns them into GL calls, skipping state that is already set.
+// Direct3D conventions that need GL state live here: clockwise front faces,
+// the first vertex as the provoking vertex for flat shading, point sampling
+// and wrap addressing as samplers, texture formats as Direct3D lays them out.
+#include "GlBackend.h"
+
+#include <epoxy/gl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <utility>
+
+namespace gl_backend {
+
+namespace {
+
+using fixed_function::kMaxStages;
+using fixed_function::PipelineKey;
+
+struct KeyHash {
+    size_t operator()(const PipelineKey& key) const { return fixed_function::Hash(key); }
+};
+
+constexpr GLuint kUniformBinding = 0;
+constexpr size_t kStreamBytes = 4u << 20;
+constexpr int kAttributes = 6;  // position, normal, diffuse, specular, two texture coordinate sets
+
+// The GL state the back end last set; -1 / ~0 mean "unknown".
+struct StateCache {
+    GLuint drawFramebuffer = ~0u;
+    Rect viewport{-1, -1, -1, -1};
+    float minZ = -1.0f, maxZ = -1.0f;
+    int blend = -1;
+    GLenum sourceBlend = 0, destBlend = 0, blendEquation = 0;
+    int depthTest = -1, depthWrite = -1;
+    GLenum depthFunc = 0;
+    int cull = -1;
+    GLenum cullFace = 0;
+    GLenum polygonMode = 0;
+    uint32_t colourMask = ~0u;
+    GLuint program = ~0u;
+    int activeUnit = -1;
+    GLuint textures[kMaxStages] = {~0u, ~0u};
+    GLuint samplers[kMaxStages] = {~0u, ~0u};
+    GLuint arrayBuffer = ~0u;
+    GLuint elementBuffer = ~0u;
+    bool attributeEnabled[kAttributes] = {};
+    // The attribute layout last set: buffer, byte offset, format and stride.
+    GLuint layoutBuffer = ~0u;
+    size_t layoutOffset = ~size_t(0);
+    uint32_t layoutFvf = ~0u, layoutStride = ~0u;
+};
+
+struct Program {
+    GLuint name = 0;
+    bool valid = false;
+};
+
+struct Backend {
+    bool initialised = false;
+    bool usable = false;
+    GLuint vertexArray = 0;
+    GLuint uniformBuffer = 0;
+    uint64_t uniformsVersion = ~0ull;
+    GLuint streamBuffer = 0;
+    size_t streamBytes = 0;
+    size_t streamOffset = 0;
+    StateCache cache;
+    std::unordered_map<PipelineKey, Program, KeyHash> programs;
+    std::vector<std::pair<SamplerState, GLuint>> samplers;
+};
+
+Backend& State()
+{
+    static Backend backend;
+    return backend;
+}
+
+void BindDrawFramebuffer(GLuint framebuffer)
+{
+    StateCache& cache = State().cache;
+    if (cache.drawFramebuffer != framebuffer) {
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
+        cache.drawFramebuffer = framebuffer;
+    }
+}
+
+void BindArrayBuffer(GLuint buffer)
+{
+    StateCache& cache = State().cache;
+    if (cache.arrayBuffer != buffer) {
+        glBindBuffer(GL_ARRAY_BUFFER, buffer);
+        cache.arrayBuffer = buffer;
+    }
+}
+
+void BindElementBuffer(GLuint buffer)
+{
+    StateCache& cache = State().cache;
+    if (cache.elementBuffer != buffer) {
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer);
+        cache.elementBuffer = buffer;
+    }
+}
+
+GLenum BlendFactor(uint32_t d3dBlend)
+{
+    switch (d3dBlend) {
+    case D3DBLEND_ZERO: return GL_ZERO;
+    case D3DBLEND_ONE: return GL_ONE;
+    case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
+    case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
+    case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
+    case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
+    case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
+    case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
+    case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
+    case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
+    default: return GL_ONE;
+    }
+}
+
+GLenum BlendEquation(uint32_t d3dBlendOp)
+{
+    switch (d3dBlendOp) {
+    case 2: return GL_FUNC_SUBTRACT;
+    case 3: return GL_FUNC_REVERSE_SUBTRACT;
+    case 4: return GL_MIN;
+    case 5: return GL_MAX;
+    default: return GL_FUNC_ADD;
+    }
+}
+
+GLenum CompareFunc(uint32_t d3dCmp)
+{
+    switch (d3dCmp) {
+    case D3DCMP_NEVER: return GL_NEVER;
+    case D3DCMP_LESS: return GL_LESS;
+    case D3DCMP_EQUAL: return GL_EQUAL;
+    case D3DCMP_LESSEQUAL: return GL_LEQUAL;
+    case D3DCMP_GREATER: return GL_GREATER;
+    case D3DCMP_NOTEQUAL: return GL_NOTEQUAL;
+    case D3DCMP_GREATEREQUAL: return GL_GEQUAL;
+    default: return GL_ALWAYS;
+    }
+}
+
+GLenum PrimitiveMode(uint32_t primitive)
+{
+    switch (primitive) {
+    case D3DPT_POINTLIST: return GL_POINTS;
+    case D3DPT_LINELIST: return GL_LINES;
+    case D3DPT_LINESTRIP: return GL_LINE_STRIP;
+    case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
+    case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
+    default: return GL_TRIANGLES;
+    }
+}
+
+GLenum AddressMode(uint32_t address)
+{
+    switch (address) {
+    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
+    case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+    default: return GL_REPEAT;
+    }
+}
+
+void ColourToFloats(uint32_t argb, float out[4])
+{
+    out[0] = static_cast<float>((argb >> 16) & 0xff) / 255.0f;
+    out[1] = static_cast<float>((argb >> 8) & 0xff) / 255.0f;
+    out[2] = static_cast<float>(argb & 0xff) / 255.0f;
+    out[3] = static_cast<float>((argb >> 24) & 0xff) / 255.0f;
+}
+
+GLuint Sampler(const SamplerState& state)
+{
+    Backend& backend = State();
+    for (const auto& entry : backend.samplers)
+        if (std::memcmp(&entry.first, &state, sizeof(SamplerState)) == 0) return entry.second;
+    GLuint sampler = 0;
+    glGenSamplers(1, &sampler);
+    const bool linearMin = state.minFilter >= D3DTEXF_LINEAR;
+    GLenum minFilter = linearMin ? GL_LINEAR : GL_NEAREST;
+    // Without a mip filter Direct3D samples the top level only.
+    if (state.mipFilter == D3DTEXF_POINT)
+        minFilter = linearMin ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+    else if (state.mipFilter >= D3DTEXF_LINEAR)
+        minFilter = linearMin ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(minFilter));
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, state.magFilter >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, static_cast<GLint>(AddressMode(state.addressU)));
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, static_cast<GLint>(AddressMode(state.addressV)));
+    glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, static_cast<float>(state.maxMipLevel));
+    float border[4];
+    ColourToFloats(state.borderColour, border);
+    glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
+    backend.samplers.emplace_back(state, sampler);
+    return sampler;
+}
+
+GLuint CompileShader(GLenum type, const std::string& source)
+{
+    GLuint shader = glCreateShader(type);
+    const char* text = source.c_str();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    GLint ok = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        char log[2048] = {};
+        glGetShaderInfoLog(shader, sizeof(log), nullptr, log);
+        std::fprintf(stderr, "d3d8: fixed-function %s shader failed to compile:\n%s\n%s\n",
+                     type == GL_VERTEX_SHADER ? "vertex" : "fragment", log, text);
+        glDeleteShader(shader);
+        return 0;
+    }
+    return shader;
+}
+
+Program BuildProgram(const PipelineKey& key)
+{
+    std::string vertexSource, fragmentSource;
+    fixed_function::GenerateSource(key, vertexSource, fragmentSource);
+    Program program;
+    GLuint vertexShader = CompileShader(GL_VERTEX_SHADER, vertexSource);
+    GLuint fragmentShader = CompileShader(GL_FRAGMENT_SHADER, fragmentSource);
+    if (!vertexShader || !fragmentShader) {
+        if (vertexShader) glDeleteShader(vertexShader);
+        if (fragmentShader) glDeleteShader(fragmentShader);
+        return program;
+    }
+    GLuint name = glCreateProgram();
+    glAttachShader(name, vertexShader);
+    glAttachShader(name, fragmentShader);
+    glLinkProgram(name);
+    glDeleteShader(vertexShader);
+    glDeleteShader(fragmentShader);
+    GLint ok = 0;
+    glGetProgramiv(name, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        char log[2048] = {};
+        glGetProgramInfoLog(name, sizeof(log), nullptr, log);
+        std::fprintf(stderr, "d3d8: fixed-function program failed to link:\n%s\n", log);
+        glDeleteProgram(name);
+        return program;
+    }
+    GLuint block = glGetUniformBlockIndex(name, "FixedFunction");
+    if (block != GL_INVALID_INDEX) glUniformBlockBinding(name, block, kUniformBinding);
+    glUseProgram(name);
+    State().cache.program = name;
+    for (int stage = 0; stage < kMaxStages; ++stage) {
+        const std::string sampler = "texture" + std::to_string(stage);
+        GLint location = glGetUniformLocation(name, sampler.c_str());
+        if (location >= 0) glUniform1i(location, stage);
+    }
+    program.name = name;
+    program.valid = true;
+    return program;
+}
+
+const Program& ProgramFor(const PipelineKey& key)
+{
+    Backend& backend = State();
+    auto found = backend.programs.find(key);
+    if (found != backend.programs.end()) return found->second;
+    return backend.programs.emplace(key, BuildProgram(key)).first->second;
+}
+
+void ApplyRaster(const RasterState& raster)
+{
+    StateCache& cache = State().cache;
+    const Rect& v = raster.viewport;
+    if (v.x != cache.viewport.x || v.y != cache.viewport.y || v.width != cache.viewport.width ||
+        v.height != cache.viewport.height) {
+        glViewport(v.x, v.y, v.width, v.height);
+        cache.viewport = v;
+    }
+    if (raster.minZ != cache.minZ || raster.maxZ != cache.maxZ) {
+        glDepthRange(raster.minZ, raster.maxZ);
+        cache.minZ = raster.minZ;
+        cache.maxZ = raster.maxZ;
+    }
+    if (static_cast<int>(raster.blend) != cache.blend) {
+        raster.blend ? glEnable(GL_BLEND) : glDisable(GL_BLEND);
+        cache.blend = raster.blend;
+    }
+    if (raster.blend) {
+        const GLenum source = BlendFactor(raster.sourceBlend), dest = BlendFactor(raster.destBlend);
+        if (source != cache.sourceBlend || dest != cache.destBlend) {
+            glBlendFunc(source, dest);
+            cache.sourceBlend = source;
+            cache.destBlend = dest;
+        }
+        const GLenum equation = BlendEquation(raster.blendOp);
+        if (equation != cache.blendEquation) {
+            glBlendEquation(equation);
+            cache.blendEquation = equation;
+        }
+    }
+    if (static_cast<int>(raster.depthTest) != cache.depthTest) {
+        raster.depthTest ? glEnable(GL_DEPTH_TEST) : glDisable(GL_DEPTH_TEST);
+        cache.depthTest = raster.depthTest;
+    }
+    const GLenum depthFunc = CompareFunc(raster.depthFunc);
+    if (depthFunc != cache.depthFunc) {
+        glDepthFunc(depthFunc);
+        cache.depthFunc = depthFunc;
+    }
+    if (static_cast<int>(raster.depthWrite) != cache.depthWrite) {
+        glDepthMask(raster.depthWrite ? GL_TRUE : GL_FALSE);
+        cache.depthWrite = raster.depthWrite;
+    }
+    // Front faces are clockwise on screen (glFrontFace(GL_CW) at start-up);
+    // D3DCULL_CCW culls the counter-clockwise ones, the GL back faces.
+    const bool cull = raster.cullMode == D3DCULL_CW || raster.cullMode == D3DCULL_CCW;
+    if (static_cast<int>(cull) != cache.cull) {
+        cull ? glEnable(GL_CULL_FACE) : glDisable(GL_CULL_FACE);
+        cache.cull = cull;
+    }
+    if (cull) {
+        const GLenum face = raster.cullMode == D3DCULL_CCW ? GL_BACK : GL_FRONT;
+        if (face != cache.cullFace) {
+            glCullFace(face);
+            cache.cullFace = face;
+        }
+    }
+    const GLenum polygonMode =
+        raster.fillMode == D3DFILL_POINT ? GL_POINT : raster.fillMode == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL;
+    if (polygonMode != cache.polygonMode) {
+        glPolygonMode(GL_FRONT_AND_BACK, polygonMode);
+        cache.polygonMode = polygonMode;
+    }
+    if (raster.colourWriteMask != cache.colourMask) {
+        const uint32_t m = raster.colourWriteMask;
+        // D3DCOLORWRITEENABLE_RED 1, GREEN 2, BLUE 4, ALPHA 8.
+        glColorMask((m & 1) != 0, (m & 2) != 0, (m & 4) != 0, (m & 8) != 0);
+        cache.colourMask = m;
+    }
+}
+
+void EnableAttribute(int index, bool enable)
+{
+    StateCache& cache = State().cache;
+    if (cache.attributeEnabled[index] == enable) return;
+    enable ? glEnableVertexAttribArray(static_cast<GLuint>(index))
+           : glDisableVertexAttribArray(static_cast<GLuint>(index));
+    cache.attributeEnabled[index] = enable;
+}
+
+// Points the attributes at the vertex layout of an FVF code in `buffer`
+// starting at byte `offset`.
+void ApplyLayout(GLuint buffer, size_t offset, uint32_t fvf, uint32_t stride)
+{
+    StateCache& cache = State().cache;
+    if (cache.layoutBuffer == buffer && cache.layoutOffset == offset && cache.layoutFvf == fvf &&
+        cache.layoutStride == stride)
+        return;
+    BindArrayBuffer(buffer);
+    const auto pointer = [&](size_t at) { return reinterpret_cast<const void*>(offset + at); };
+    const GLsizei s = static_cast<GLsizei>(stride);
+    size_t at = 0;
+    const bool rhw = (fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
+    glVertexAttribPointer(0, rhw ? 4 : 3, GL_FLOAT, GL_FALSE, s, pointer(at));
+    EnableAttribute(0, true);
+    at += rhw ? 16 : 12;
+    const bool normal = (fvf & D3DFVF_NORMAL) != 0;
+    if (normal) glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, s, pointer(at));
+    EnableAttribute(1, normal);
+    at += normal ? 12 : 0;
+    at += (fvf & D3DFVF_PSIZE) ? 4 : 0;
+    // D3DCOLOR is a 32-bit 0xAARRGGBB word: bytes B, G, R, A in memory.
+    const bool diffuse = (fvf & D3DFVF_DIFFUSE) != 0;
+    if (diffuse) glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, s, pointer(at));
+    EnableAttribute(2, diffuse);
+    at += diffuse ? 4 : 0;
+    const bool specular = (fvf & D3DFVF_SPECULAR) != 0;
+    if (specular) glVertexAttribPointer(3, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, s, pointer(at));
+    EnableAttribute(3, specular);
+    at += specular ? 4 : 0;
+    const uint32_t sets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
+    for (uint32_t set = 0; set < 2; ++set) {
+        const bool present = set < sets;
+        if (present) glVertexAttribPointer(4 + set, 2, GL_FLOAT, GL_FALSE, s, pointer(at));
+        EnableAttribute(4 + static_cast<int>(set), present);
+        at += present ? 8 : 0;
+    }
+    cache.layoutBuffer = buffer;
+    cache.layoutOffset = offset;
+    cache.layoutFvf = fvf;
+    cache.layoutStride = stride;
+}
+
+// Copies user vertices into the streaming buffer; returns their byte offset.
+size_t StreamVertices(const void* data, size_t bytes, uint32_t stride)
+{
+    Backend& backend = State();
+    BindArrayBuffer(backend.streamBuffer);
+    if (bytes > backend.streamBytes) {
+        backend.streamBytes = bytes * 2;
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(backend.streamBytes), nullptr, GL_STREAM_DRAW);
+        backend.streamOffset = 0;
+        backend.cache.layoutBuffer = ~0u;
+    }
+    // Start each batch on a whole vertex so that unchanged layouts stay valid.
+    size_t offset = (backend.streamOffset + stride - 1) / stride * stride;
+    if (offset + bytes > backend.streamBytes) {
+        // Orphan the storage: the GL keeps the old copy for draws in flight.
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(backend.streamBytes), nullptr, GL_STREAM_DRAW);
+        offset = 0;
+    }
+    glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(offset), static_cast<GLsizeiptr>(bytes), data);
+    backend.streamOffset = offset + bytes;
+    return offset;
+}
+
+struct TexelFormat {
+    GLenum format, type;
+    bool opaque;  // alpha reads as 1
+};
+
+TexelFormat TexelFormatOf(D3DFORMAT format)
+{
+    switch (format) {
+    case D3DFMT_A8R8G8B8: return {GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, false};
+    case D3DFMT_X8R8G8B8: return {GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, true};
+    case D3DFMT_R5G6B5: return {GL_RGB, GL_UNSIGNED_SHORT_5_6_5, true};
+    case D3DFMT_A1R5G5B5: return {GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, false};
+    case D3DFMT_X1R5G5B5: return {GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, true};
+    case D3DFMT_A4R4G4B4: return {GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, false};
+    default: return {0, 0, false};
+    }
+}
+
+void SelectUnit(int unit)
+{
+    StateCache& cache = State().cache;
+    if (cache.activeUnit == unit) return;
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    cache.activeUnit = unit;
+}
+
+void BindTexture(int unit, GLuint texture)
+{
+    StateCache& cache = State().cache;
+    if (cache.textures[unit] == texture) return;
+    SelectUnit(unit);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    cache.textures[unit] = texture;
+}
+
+// Binds a texture to unit 0 and makes that unit active, for texture edits.
+void EditTexture(GLuint texture)
+{
+    BindTexture(0, texture);
+    SelectUnit(0);
+}
+
+void BindSampler(int unit, GLuint sampler)
+{
+    StateCache& cache = State().cache;
+    if (cache.samplers[unit] == sampler) return;
+    glBindSampler(static_cast<GLuint>(unit), sampler);
+    cache.samplers[unit] = sampler;
+}
+
+}  // namespace
+
+bool Initialise()
+{
+    Backend& backend = State();
+    if (backend.initialised) return backend.usable;
+    backend.initialised = true;
+    const int version = epoxy_gl_version();
+    if (version < 33 || !epoxy_is_desktop_gl()) {
+        std::fprintf(stderr, "d3d8: OpenGL 3.3 core is needed, the context offers %d.%d\n", version / 10,
+                     version % 10);
+        return false;
+    }
+    glGenVertexArrays(1, &backend.vertexArray);
+    glBindVertexArray(backend.vertexArray);
+    glGenBuffers(1, &backend.uniformBuffer);
+    glBindBuffer(GL_UNIFORM_BUFFER, backend.uniformBuffer);
+    glBufferData(GL_UNIFORM_BUFFER, sizeof(fixed_function::UniformBlock), nullptr, GL_DYNAMIC_DRAW);
+    glBindBufferBase(GL_UNIFORM_BUFFER, kUniformBinding, backend.uniformBuffer);
+    glGenBuffers(1, &backend.streamBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, backend.streamBuffer);
+    backend.streamBytes = kStreamBytes;
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(kStreamBytes), nullptr, GL_STREAM_DRAW);
+    backend.cache.arrayBuffer = backend.streamBuffer;
+    // Direct3D: clockwise front faces, flat shading from the first vertex.
+    glFrontFace(GL_CW);
+    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    backend.usable = glGetError() == GL_NO_ERROR;
+    if (!backend.usable) std::fprintf(stderr, "d3d8: setting up the OpenGL back end failed\n");
+    return backend.usable;
+}
+
+bool CreateTarget(Target& target, int width, int height)
+{
+    target = Target{};
+    target.width = width;
+    target.height = height;
+    glGenTextures(1, &target.colour);
+    EditTexture(target.colour);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    glGenRenderbuffers(1, &target.depth);
+    glBindRenderbuffer(GL_RENDERBUFFER, target.depth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, width, height);
+    glGenFramebuffers(1, &target.framebuffer);
+    BindDrawFramebuffer(target.framebuffer);
+    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target.colour, 0);
+    glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, target.depth);
+    const bool complete = glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    if (!complete) {
+        std::fprintf(stderr, "d3d8: the %dx%d offscreen target is incomplete\n", width, height);
+        DestroyTarget(target);
+        return false;
+    }
+    // The whole target starts black, bars included.
+    Rect all{0, 0, width, height};
+    Clear(target, &all, 1, true, 0xff000000u, true, 1.0f);
+    return true;
+}
+
+void DestroyTarget(Target& target)
+{
+    StateCache& cache = State().cache;
+    if (target.framebuffer) {
+        if (cache.drawFramebuffer == target.framebuffer) cache.drawFramebuffer = ~0u;
+        glDeleteFramebuffers(1, &target.framebuffer);
+    }
+    if (target.depth) glDeleteRenderbuffers(1, &target.depth);
+    if (target.colour) {
+        for (GLuint& bound : cache.textures)
+            if (bound == target.colour) bound = ~0u;
+        glDeleteTextures(1, &target.colour);
+    }
+    target = Target{};
+}
+
+unsigned CreateBuffer(size_t bytes)
+{
+    GLuint buffer = 0;
+    glGenBuffers(1, &buffer);
+    BindArrayBuffer(buffer);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_DYNAMIC_DRAW);
+    if (glGetError() != GL_NO_ERROR) {
+        DestroyBuffer(buffer);
+        return 0;
+    }
+    return buffer;
+}
+
+void UploadBuffer(unsigned buffer, size_t offset, size_t bytes, const void* data)
+{
+    if (bytes == 0) return;
+    BindArrayBuffer(buffer);
+    glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(offset), static_cast<GLsizeiptr>(bytes), data);
+}
+
+void DestroyBuffer(unsigned buffer)
+{
+    if (!buffer) return;
+    StateCache& cache = State().cache;
+    if (cache.arrayBuffer == buffer) cache.arrayBuffer = ~0u;
+    if (cache.elementBuffer == buffer) cache.elementBuffer = ~0u;
+    if (cache.layoutBuffer == buffer) cache.layoutBuffer = ~0u;
+    GLuint name = buffer;
+    glDeleteBuffers(1, &name);
+}
+
+bool TextureFormatSupported(D3DFORMAT format)
+{
+    return TexelFormatOf(format).format != 0;
+}
+
+int BytesPerTexel(D3DFORMAT format)
+{
+    switch (format) {
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8: return 4;
+    case D3DFMT_R5G6B5:
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A4R4G4B4: return 2;
+    default: return 0;
+    }
+}
+
+unsigned CreateTexture(D3DFORMAT format, int width, int height, int levels)
+{
+    const TexelFormat texel = TexelFormatOf(format);
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    EditTexture(texture);
+    for (int level = 0; level < levels; ++level) {
+        const int w = width >> level > 0 ? width >> level : 1;
+        const int h = height >> level > 0 ? height >> level : 1;
+        glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, w, h, 0, texel.format, texel.type, nullptr);
+    }
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, levels - 1);
+    if (texel.opaque) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    if (glGetError() != GL_NO_ERROR) {
+        DestroyTexture(texture);
+        return 0;
+    }
+    return texture;
+}
+
+void UploadTextureLevel(unsigned texture, D3DFORMAT format, int level, int width, int height, const void* texels)
+{
+    const TexelFormat texel = TexelFormatOf(format);
+    EditTexture(texture);
+    // The Direct3D picture's top row goes to GL's row 0: texture coordinate
+    // v = 0 then samples the top, as in Direct3D.
+    glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, width, height, texel.format, texel.type, texels);
+}
+
+void DestroyTexture(unsigned texture)
+{
+    if (!texture) return;
+    for (GLuint& bound : State().cache.textures)
+        if (bound == texture) bound = ~0u;
+    GLuint name = texture;
+    glDeleteTextures(1, &name);
+}
+
+void Clear(const Target& target, const Rect* rects, int count, bool clearColour, uint32_t colour, bool clearDepth,
+           float depth)
+{
+    if (count <= 0 || (!clearColour && !clearDepth)) return;
+    StateCache& cache = State().cache;
+    BindDrawFramebuffer(target.framebuffer);
+    GLbitfield mask = 0;
+    if (clearColour) {
+        float c[4];
+        ColourToFloats(colour, c);
+        glClearColor(c[0], c[1], c[2], c[3]);
+        if (cache.colourMask != 0xf) {
+            glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+            cache.colourMask = 0xf;
+        }
+        mask |= GL_COLOR_BUFFER_BIT;
+    }
+    if (clearDepth) {
+        glClearDepth(depth);
+        if (cache.depthWrite != 1) {
+            glDepthMask(GL_TRUE);
+            cache.depthWrite = 1;
+        }
+        mask |= GL_DEPTH_BUFFER_BIT;
+    }
+    glEnable(GL_SCISSOR_TEST);
+    for (int i = 0; i < count; ++i) {
+        if (rects[i].width <= 0 || rects[i].height <= 0) continue;
+        glScissor(rects[i].x, rects[i].y, rects[i].width, rects[i].height);
+        glClear(mask);
+    }
+    glDisable(GL_SCISSOR_TEST);
+}
+
+bool Draw(const Target& target, const DrawCall& call)
+{
+    Backend& backend = State();
+    const Program& program = ProgramFor(*call.key);
+    if (!program.valid) return false;
+    BindDrawFramebuffer(target.framebuffer);
+    ApplyRaster(call.raster);
+    if (backend.cache.program != program.name) {
+        glUseProgram(program.name);
+        backend.cache.program = program.name;
+    }
+    if (call.uniformsVersion != backend.uniformsVersion) {
+        glBindBuffer(GL_UNIFORM_BUFFER, backend.uniformBuffer);
+        glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof(fixed_function::UniformBlock), call.uniforms);
+        backend.uniformsVersion = call.uniformsVersion;
+    }
+    for (int stage = 0; stage < call.key->stageCount; ++stage) {
+        if (!call.key->stages[stage].usesTexture) continue;
+        BindTexture(stage, call.textures[stage]);
+        BindSampler(stage, Sampler(call.samplers[stage]));
+    }
+    if (call.userVertices) {
+        const size_t offset = StreamVertices(call.userVertices, call.userBytes, call.stride);
+        ApplyLayout(backend.streamBuffer, 0, call.fvf, call.stride);
+        glDrawArrays(PrimitiveMode(call.primitive), static_cast<GLint>(offset / call.stride),
+                     static_cast<GLsizei>(call.count));
+        return true;
+    }
+    ApplyLayout(call.vertexBuffer, 0, call.fvf, call.stride);
+    if (call.indexBuffer) {
+        BindElementBuffer(call.indexBuffer);
+        glDrawElementsBaseVertex(PrimitiveMode(call.primitive), static_cast<GLsizei>(call.count),
+                                 call.index32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                                 reinterpret_cast<const void*>(call.indexOffset), call.baseVertex);
+    } else {
+        glDrawArrays(PrimitiveMode(call.primitive), static_cast<GLint>(call.first), static_cast<GLsizei>(call.count));
+    }
+    return true;
+}
+
+void ReadPixels(const Target& target, std::vector<uint8_t>& rgb)
+{
+    const size_t row = static_cast<size_t>(target.width) * 3;
+    rgb.resize(row * static_cast<size_t>(target.height));
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, target.framebuffer);
+    glReadPixels(0, 0, target.width, target.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    // GL's rows run bottom-up; the picture is returned top row first.
+    std::vector<uint8_t> swap(row);
+    for (int y = 0; y < target.height / 2; ++y) {
+        uint8_t* top = rgb.data() + row * static_cast<size_t>(y);
+        uint8_t* bottom = rgb.data() + row * static_cast<size_t>(target.height - 1 - y);
+        std::memcpy(swap.data(), top, row);
+        std::memcpy(top, bottom, row);
+        std::memcpy(bottom, swap.data(), row);
+    }
+}
+
+void PresentToWindow(const Target& target, const Rect& source, const Rect& destination, int windowWidth,
+                     int windowHeight)
+{
+    StateCache& cache = State().cache;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, target.framebuffer);
+    BindDrawFramebuffer(0);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    cache.colourMask = 0xf;
+    glViewport(0, 0, windowWidth, windowHeight);
+    cache.viewport = Rect{0, 0, windowWidth, windowHeight};
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glBlitFramebuffer(source.x, source.y, source.x + source.width, source.y + source.height, destination.x,
+                      destination.y, destination.x + destination.width, destination.y + destination.height,
+                      GL_COLOR_BUFFER_BIT, GL_LINEAR);
+}
+
+size_t ProgramCount()
+{
+    return State().programs.size();
+}
+
+}  // namespace gl_backend

@@ -1,0 +1,111 @@
+// The OpenGL 3.3 core back end of the Direct3D stand-in: the only code that
+// calls gl* functions. It owns the GL objects (render targets, buffers,
+// textures, samplers, the cached fixed-function programs) and a cache of the
+// GL state it last set, so that a draw only changes what differs.
+#pragma once
+
+#include "FixedFunction.h"
+
+#include <d3d8.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace gl_backend {
+
+// Checks the context (OpenGL 3.3 or later) and creates the shared objects.
+// Idempotent; false, with the reason on stderr, when the context is unusable.
+bool Initialise();
+
+// A rectangle in the render target's pixels, OpenGL orientation (origin at
+// the bottom left).
+struct Rect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// An offscreen render target: RGBA8 colour and 16-bit depth.
+struct Target {
+    unsigned framebuffer = 0;
+    unsigned colour = 0;
+    unsigned depth = 0;
+    int width = 0;
+    int height = 0;
+};
+bool CreateTarget(Target& target, int width, int height);
+void DestroyTarget(Target& target);
+
+// Buffers hold vertices or indices; names are OpenGL's (0 = none).
+unsigned CreateBuffer(size_t bytes);
+void UploadBuffer(unsigned buffer, size_t offset, size_t bytes, const void* data);
+void DestroyBuffer(unsigned buffer);
+
+// Whether a texture format can be created, and its bytes per texel.
+bool TextureFormatSupported(D3DFORMAT format);
+int BytesPerTexel(D3DFORMAT format);
+unsigned CreateTexture(D3DFORMAT format, int width, int height, int levels);
+// `texels` are the level's rows in Direct3D's layout, tightly packed, top row first.
+void UploadTextureLevel(unsigned texture, D3DFORMAT format, int level, int width, int height, const void* texels);
+void DestroyTexture(unsigned texture);
+
+// Clears `rects` (or nothing when count is 0) to the 0xAARRGGBB colour
+// and/or the depth value; write masks do not apply, as in Direct3D.
+void Clear(const Target& target, const Rect* rects, int count, bool clearColour, uint32_t colour, bool clearDepth,
+           float depth);
+
+struct SamplerState {
+    uint32_t addressU, addressV;
+    uint32_t magFilter, minFilter, mipFilter;
+    uint32_t maxMipLevel;
+    uint32_t borderColour;
+};
+
+struct RasterState {
+    bool blend;
+    uint32_t sourceBlend, destBlend, blendOp;  // D3DBLEND_, D3DBLENDOP_ values
+    bool depthTest, depthWrite;
+    uint32_t depthFunc;  // D3DCMP_
+    uint32_t cullMode;   // D3DCULL_
+    uint32_t fillMode;   // D3DFILL_
+    uint32_t colourWriteMask;
+    Rect viewport;
+    float minZ, maxZ;
+};
+
+struct DrawCall {
+    const fixed_function::PipelineKey* key;
+    const fixed_function::UniformBlock* uniforms;
+    uint64_t uniformsVersion;  // changes whenever `uniforms` does
+    RasterState raster;
+    unsigned textures[fixed_function::kMaxStages];
+    SamplerState samplers[fixed_function::kMaxStages];
+    uint32_t fvf, stride;
+    // The vertices: a buffer with the stream's byte offset, or user memory.
+    unsigned vertexBuffer;
+    const void* userVertices;
+    size_t userBytes;
+    // Indexed draws: the index buffer, 16- or 32-bit, the first index's byte
+    // offset and the value added to every index.
+    unsigned indexBuffer;
+    bool index32;
+    size_t indexOffset;
+    int baseVertex;
+    uint32_t primitive;  // D3DPRIMITIVETYPE
+    uint32_t first;      // first vertex of a non-indexed draw
+    uint32_t count;      // vertices or indices
+};
+// False when the program for the key cannot be built (reported once).
+bool Draw(const Target& target, const DrawCall& call);
+
+// Reads the target as top-down RGB rows.
+void ReadPixels(const Target& target, std::vector<uint8_t>& rgb);
+
+// Shows `source` of the target in `destination` of the window's default
+// framebuffer (windowWidth by windowHeight), black around it.
+void PresentToWindow(const Target& target, const Rect& source, const Rect& destination, int windowWidth,
+                     int windowHeight);
+
+// Programs compiled so far (each key compiles once).
+size_t ProgramCount();
+
+}  // namespace gl_backend
