@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -330,9 +331,16 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win)
     } else if (device == -2) {
         state.output = Output::WallClock;
         state.wallStart = SteadyClock::now();
-    } else {
-        if (!OpenDevice(state, device, freq)) return FALSE;
+    } else if (OpenDevice(state, device, freq)) {
         state.output = Output::Device;
+    } else if (device == -1) {
+        // No sound card or sound server (a bare desktop, Xvfb): rather than
+        // refuse to run the show, play it silently on the wall clock.
+        std::fprintf(stderr, "BASS: no audio output could be opened (%s); playing without sound.\n", SDL_GetError());
+        state.output = Output::WallClock;
+        state.wallStart = SteadyClock::now();
+    } else {
+        return FALSE;
     }
     std::lock_guard<std::mutex> guard(state.lock);
     state.initialised = true;

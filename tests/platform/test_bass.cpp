@@ -16,6 +16,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -715,6 +717,52 @@ TEST_F(BassRealTime, NoSoundDeviceFollowsTheWallClock)
     DWORD second = BASS_ChannelGetPosition(stream);
     EXPECT_GT(second, first);
     EXPECT_GE(second, 0.09 * 176400);
+}
+
+TEST_F(BassRealTime, DeviceOutputCarriesTheStreamAtTheVolumeSet)
+{
+    // SDL's "disk" driver writes what the device would play into a file, at the
+    // pace of real time.
+    const fs::path raw = ToneFolder() / "device.raw";
+    ::setenv("SDL_AUDIODRIVER", "disk", 1);
+    ::setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+    if (!BASS_Init(-1, 41000, 0, nullptr) || bass_testing::DeviceRate() == 0) GTEST_SKIP() << "no disk driver";
+    const int rate = bass_testing::DeviceRate();
+    ASSERT_TRUE(BASS_Start());
+    HSTREAM stream = Open(Stereo44());  // 44100 Hz, converted to the device's rate
+    ASSERT_TRUE(BASS_StreamPlay(stream, TRUE, BASS_SAMPLE_LOOP));
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    ASSERT_TRUE(BASS_ChannelSetAttributes(stream, -1, 0, -101));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    BASS_Free();
+
+    std::ifstream in(raw, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<int16_t> out(bytes.size() / 2);
+    std::memcpy(out.data(), bytes.data(), out.size() * 2);
+    const size_t frames = out.size() / 2;
+    ASSERT_GT(frames, static_cast<size_t>(rate * 0.6));
+    // The tone, at the device's rate, on both sides ...
+    const int16_t* tone = out.data() + 2 * static_cast<size_t>(rate * 0.1);
+    const size_t toneFrames = static_cast<size_t>(rate * 0.25);
+    EXPECT_NEAR(test_mp3::MeasureFrequency(tone, toneFrames, 2, 0, rate), 440.0, 2.0);
+    EXPECT_NEAR(test_mp3::MeasureLevel(tone, toneFrames, 2, 1), 0.5 / std::sqrt(2.0), 0.03);
+    // ... and silence once volume 0 has reached the output.
+    const size_t tail = static_cast<size_t>(rate * 0.1);
+    for (size_t i = 2 * (frames - tail); i < out.size(); ++i) ASSERT_EQ(out[i], 0) << i;
+}
+
+TEST_F(BassRealTime, WithoutAnyAudioOutputTheDefaultDevicePlaysSilently)
+{
+    ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    EXPECT_FALSE(BASS_Init(0, 41000, 0, nullptr));  // a device asked for by number must exist
+    ASSERT_TRUE(BASS_Init(-1, 41000, 0, nullptr));
+    EXPECT_EQ(bass_testing::DeviceRate(), 0);
+    ASSERT_TRUE(BASS_Start());
+    HSTREAM stream = Open(Stereo44());
+    ASSERT_TRUE(BASS_StreamPlay(stream, TRUE, BASS_SAMPLE_LOOP));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_GT(BASS_ChannelGetPosition(stream), 0u);
 }
 
 }  // namespace
