@@ -419,11 +419,25 @@ BOOL BASS_StreamPlay(HSTREAM handle, BOOL flush, DWORD flags)
     // flush restarts the file from its beginning; otherwise play goes on from
     // where the stream stands (from the start again if it ran to its end).
     uint32_t frame = flush ? 0 : PositionFrame(state, *stream);
-    if (frame >= stream->frames) frame = 0;
-    stream->loop = (flags & BASS_SAMPLE_LOOP) != 0;
-    stream->playing = true;
+    const bool ended = !stream->loop && frame >= stream->frames;
+    const bool loop = (flags & BASS_SAMPLE_LOOP) != 0;
     state.current = handle;
-    Restart(state, *stream, frame);
+    if (stream->playing && !flush && !ended) {
+        // Already playing: only the loop flag changes. The count restarts at
+        // the current position (loops already played no longer count), while
+        // the device goes on from what it has been given.
+        if (loop != stream->loop) {
+            stream->loop = loop;
+            stream->baseFrame = frame;
+            stream->anchor = state.output == Output::Device ? 0.0 : ClockSeconds(state);
+            stream->startOutput = state.lastHeard;
+            Remember(state, *stream);
+        }
+        return TRUE;
+    }
+    stream->loop = loop;
+    stream->playing = true;
+    Restart(state, *stream, frame >= stream->frames ? 0 : frame);
     return TRUE;
 }
 

@@ -318,6 +318,15 @@ TEST_F(BassFormat, DecodedLengthMatchesTheEncodedLength)
         EXPECT_EQ(pcm.channels, channels);
         EXPECT_NEAR(static_cast<double>(pcm.Frames()), 1.3 * rate, 2.0) << name;
     }
+    // At 32 kbit/s constant the tag does not fit in a frame; the encoder's
+    // delay and padding then stay in, less than two frames of 1152 samples.
+    test_mp3::Tone small = MakeTone(1.3, 44100, 2);
+    small.kbps = 32;
+    bass_decode::Pcm pcm = Decode(ToneFile("cbr32.mp3", small));
+    EXPECT_GE(pcm.Frames(), 57330u);
+    EXPECT_LT(pcm.Frames(), 57330u + 2 * 1152);
+    small.kbps = 128;
+    EXPECT_NEAR(static_cast<double>(Decode(ToneFile("cbr128.mp3", small)).Frames()), 57330.0, 2.0);
 }
 
 TEST_F(BassFormat, Id3TagIsSkipped)
@@ -483,6 +492,22 @@ TEST_F(BassSeek, SplitFrameRoundsDownAndBeyondTheEndFails)
     EXPECT_FALSE(BASS_ChannelSetPosition(stream, end + 4));
     EXPECT_EQ(BASS_ChannelGetPosition(stream), 4000u);
     EXPECT_TRUE(BASS_ChannelSetPosition(stream, end));  // the end of a looped stream is its start
+    EXPECT_EQ(BASS_ChannelGetPosition(stream), 0u);
+}
+
+TEST_F(BassSeek, PlayWithoutFlushOnAPlayingStreamOnlyChangesLooping)
+{
+    HSTREAM stream = StartShow(Stereo44());
+    const DWORD end = static_cast<DWORD>(Decode(Stereo44()).Frames() * 4);
+    Frames(150);  // 2.5 s: once round and half way again
+    ASSERT_TRUE(BASS_StreamPlay(stream, FALSE, 0));
+    EXPECT_EQ(BASS_ChannelGetFlags(stream) & BASS_SAMPLE_LOOP, 0u);
+    EXPECT_EQ(BASS_ChannelGetPosition(stream), 22050u * 4);
+    Frames(30);
+    EXPECT_EQ(BASS_ChannelGetPosition(stream), 44100u * 4);
+    Frames(120);  // past the end of a stream that no longer loops
+    EXPECT_EQ(BASS_ChannelGetPosition(stream), end);
+    ASSERT_TRUE(BASS_StreamPlay(stream, FALSE, BASS_SAMPLE_LOOP));  // ended: starts over
     EXPECT_EQ(BASS_ChannelGetPosition(stream), 0u);
 }
 
@@ -732,6 +757,7 @@ TEST_F(BassRealTime, DeviceOutputCarriesTheStreamAtTheVolumeSet)
     HSTREAM stream = Open(Stereo44());  // 44100 Hz, converted to the device's rate
     ASSERT_TRUE(BASS_StreamPlay(stream, TRUE, BASS_SAMPLE_LOOP));
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    const DWORD heardAtCut = BASS_ChannelGetPosition(stream) / 4;
     ASSERT_TRUE(BASS_ChannelSetAttributes(stream, -1, 0, -101));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     BASS_Free();
@@ -750,6 +776,18 @@ TEST_F(BassRealTime, DeviceOutputCarriesTheStreamAtTheVolumeSet)
     // ... and silence once volume 0 has reached the output.
     const size_t tail = static_cast<size_t>(rate * 0.1);
     for (size_t i = 2 * (frames - tail); i < out.size(); ++i) ASSERT_EQ(out[i], 0) << i;
+    // The position read just before the cut is what was heard then: the
+    // output carries the tone for at least that long, and the cut reaches the
+    // output within the device's few buffers of it.
+    size_t first = 0, cut = 0;
+    while (first < frames && out[2 * first] == 0 && out[2 * first + 1] == 0) ++first;
+    for (size_t i = first; i < frames; ++i)
+        if (out[2 * i] != 0 || out[2 * i + 1] != 0) cut = i + 1;
+    const double heardSeconds = heardAtCut / 44100.0;
+    const double toneSeconds = static_cast<double>(cut - first) / rate;
+    EXPECT_GT(heardSeconds, 0.2);
+    EXPECT_LE(heardSeconds, toneSeconds + 0.002);
+    EXPECT_LT(toneSeconds - heardSeconds, 0.25);
 }
 
 TEST_F(BassRealTime, WithoutAnyAudioOutputTheDefaultDevicePlaysSilently)
