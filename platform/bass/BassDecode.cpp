@@ -108,6 +108,11 @@ bool DecodeMpegAudio(const unsigned char* data, size_t size, Pcm& pcm)
             if (pcm.rate == 0) {
                 pcm.rate = static_cast<int>(rate);
                 pcm.channels = channels;
+                // The length the headers promise (exact with a LAME tag), so
+                // the samples are not copied over and over while they grow.
+                off_t expected = mpg123_length(decoder);
+                if (expected > 0 && static_cast<uint64_t>(expected) * channels * 2 <= kMaxDecodedBytes)
+                    pcm.samples.reserve(static_cast<size_t>(expected) * channels);
             } else if (pcm.rate != rate || pcm.channels != channels) {
                 break;  // a second stream of another format glued on: keep the first
             }
