@@ -905,7 +905,15 @@ void Device::BuildUniforms()
     u.viewport[3] = static_cast<float>(viewport_.Height);
     u.misc[0] = material_.Power;
     u.misc[1] = static_cast<float>(renderStates_[D3DRS_ALPHAREF] & 0xff);
-    u.misc[2] = u.misc[3] = 0.0f;
+    // Direct3D samples pixels at integer screen coordinates, OpenGL at .5:
+    // vertices move right and down by 63/128 of an output pixel. Just under
+    // a half, as Wine does, so that edges through pixel centres keep
+    // Direct3D's top-left rule. With an output larger than the back buffer
+    // the rule applies to output pixels, as if the back buffer were that large.
+    const gl_backend::Rect target = ToTarget(static_cast<LONG>(viewport_.X), static_cast<LONG>(viewport_.Y),
+                                             static_cast<LONG>(viewport_.Width), static_cast<LONG>(viewport_.Height));
+    u.misc[2] = (2.0f * 63.0f / 128.0f) / static_cast<float>(std::max(target.width, 1));
+    u.misc[3] = (2.0f * 63.0f / 128.0f) / static_cast<float>(std::max(target.height, 1));
     // Lights are given in world space; the programs light in camera space.
     int slot = 0;
     for (const LightSlot& entry : lights_) {

@@ -165,8 +165,8 @@ std::string VertexSource(const PipelineKey& key)
         // Screen coordinates of the back buffer: only the viewport mapping,
         // the half-pixel shift and the depth range are undone.
         s += R"(    float w = 1.0 / inPosition.w;
-    vec2 ndc = vec2((inPosition.x - viewport.x) / viewport.z * 2.0 - 1.0 + 1.0 / viewport.z,
-                    1.0 - (inPosition.y - viewport.y) / viewport.w * 2.0 - 1.0 / viewport.w);
+    vec2 ndc = vec2((inPosition.x - viewport.x) / viewport.z * 2.0 - 1.0 + misc.z,
+                    1.0 - (inPosition.y - viewport.y) / viewport.w * 2.0 - misc.w);
     gl_Position = vec4(ndc * w, (2.0 * inPosition.z - 1.0) * w, w);
     vec3 cameraPosition = vec3(0.0);
     vec3 normal = vec3(0.0);
@@ -174,13 +174,13 @@ std::string VertexSource(const PipelineKey& key)
     } else {
         // Direct3D clips depth to 0..w where OpenGL clips to -w..w, and puts
         // pixel centres on integer coordinates where OpenGL puts them at .5:
-        // remap z and shift by half a back-buffer pixel right and down.
+        // remap z and shift right and down by (a hair under) half a pixel.
         s += R"(    vec4 eyePosition = worldView * vec4(inPosition.xyz, 1.0);
     vec3 cameraPosition = eyePosition.xyz;
     vec4 clip = projection * eyePosition;
     clip.z = 2.0 * clip.z - clip.w;
-    clip.x += clip.w / viewport.z;
-    clip.y -= clip.w / viewport.w;
+    clip.x += clip.w * misc.z;
+    clip.y -= clip.w * misc.w;
     gl_Position = clip;
 )";
         s += key.hasNormal ? "    vec3 normal = mat3(normalMatrix) * inNormal;\n" : "    vec3 normal = vec3(0.0);\n";

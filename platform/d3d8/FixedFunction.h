@@ -73,7 +73,7 @@ struct UniformBlock {
     float globalAmbient[4];
     float textureFactor[4];
     float viewport[4];  // D3D viewport x, y, width, height in back-buffer pixels
-    float misc[4];      // material power, alpha reference (0..1)
+    float misc[4];      // material power, alpha reference (0..255), pixel-centre shift in x and y (NDC)
     GpuLight lights[kMaxLights];
 };
 

@@ -51,3 +51,20 @@ uint32_t PixelAt(IDirect3DDevice8* device, int x, int y)
     const std::vector<uint8_t> rgb = ReadPixels(device, &w, &h);
     return PixelAt(rgb, w, h, x, y);
 }
+
+D3DMATRIX IdentityMatrix()
+{
+    D3DMATRIX m{};
+    m._11 = m._22 = m._33 = m._44 = 1.0f;
+    return m;
+}
+
+D3DMATRIX PixelProjection(UINT width, UINT height)
+{
+    D3DMATRIX m = IdentityMatrix();
+    m._11 = 2.0f / static_cast<float>(width);
+    m._22 = -2.0f / static_cast<float>(height);
+    m._41 = -1.0f;
+    m._42 = 1.0f;
+    return m;
+}

@@ -19,3 +19,10 @@ std::vector<uint8_t> ReadPixels(IDirect3DDevice8* device, int* width = nullptr, 
 // One pixel of the picture as 0xRRGGBB; 0xFF000000 outside it.
 uint32_t PixelAt(IDirect3DDevice8* device, int x, int y);
 uint32_t PixelAt(const std::vector<uint8_t>& rgb, int width, int height, int x, int y);
+
+// Matrices for drawing in pixels: identity, and a projection that maps a
+// camera-space point (x, y) to the back-buffer pixel (x, y) of a width by
+// height screen (y down, z kept, w 1). With identity world and view,
+// vertices are then given in screen pixels.
+D3DMATRIX IdentityMatrix();
+D3DMATRIX PixelProjection(UINT width = 800, UINT height = 600);
