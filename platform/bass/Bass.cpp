@@ -161,16 +161,24 @@ uint32_t PositionFrame(BassState& state, Stream& stream)
 }
 
 // Appends the stream's state from now on to its history (clock outputs only;
-// several changes at one virtual time keep the last).
+// several changes at one virtual time keep the last, and a call that changes
+// nothing, like a volume set again every frame, adds nothing).
 void Remember(BassState& state, Stream& stream)
 {
     if (state.output == Output::Device) return;
     Segment segment{ClockSeconds(state), stream.playing && state.started, stream.loop, stream.baseFrame,
                     stream.anchor, stream.volume, stream.pan};
-    if (!stream.history.empty() && stream.history.back().at == segment.at)
-        stream.history.back() = segment;
-    else
-        stream.history.push_back(segment);
+    if (!stream.history.empty()) {
+        Segment& last = stream.history.back();
+        if (last.at == segment.at) {
+            last = segment;
+            return;
+        }
+        if (last.sounding == segment.sounding && last.loop == segment.loop && last.baseFrame == segment.baseFrame &&
+            last.anchor == segment.anchor && last.volume == segment.volume && last.pan == segment.pan)
+            return;
+    }
+    stream.history.push_back(segment);
 }
 
 // Makes the position count on from frame, now.
