@@ -1,10 +1,13 @@
 // Tests of D3DX texture loading: BMP variants written here byte by byte and
 // decoded, the resampler and the mip chain as plain pixel arrays, and
 // D3DXCreateTextureFromFileExA and LoadTexture against a device that keeps
-// its textures in memory, so every level can be read back exactly.
+// its textures in memory, so every level can be read back exactly, and on
+// the headless Direct3D device, drawing what was loaded.
 #include <d3dx8.h>
 
 #include "Shell.h"
+#include "TestDevice.h"
+#include "d3d8_testing.h"
 #include "Texture.h"
 #include "d3dx8/d3dx8_image.h"
 
@@ -810,4 +813,109 @@ TEST_F(TextureFiles, FormatsOtherThanThirtyTwoBitAreRefused)
                                                     nullptr, &texture)));
     EXPECT_EQ(nullptr, texture);
     EXPECT_TRUE(device.calls.empty());
+}
+
+TEST_F(TextureFiles, LoadTextureCreatesAFullChainInTheDefaultPoolOnTheShellsDevice)
+{
+    const std::string path = Write("Data/Hedra.bmp", Encode(TrueColour(4, 4, 24, false)));
+    IDirect3DDevice8* saved = g_device;
+    g_device = &device;
+    IDirect3DTexture8* raw = nullptr;
+    EXPECT_TRUE(LoadTexture(path.c_str(), 256, 256, &raw));
+    TexturePtr texture(raw);
+    EXPECT_FALSE(LoadTexture((dir / "Data/Missing.bmp").string().c_str(), 256, 256, &raw));
+    g_device = saved;
+    ASSERT_EQ(1u, device.calls.size());
+    EXPECT_EQ(256u, device.calls[0].width);
+    EXPECT_EQ(256u, device.calls[0].height);
+    EXPECT_EQ(9u, device.calls[0].levels);
+    EXPECT_EQ(0u, device.calls[0].usage);
+    EXPECT_EQ(D3DPOOL_DEFAULT, device.calls[0].pool);
+    EXPECT_EQ(9u, texture->GetLevelCount());
+}
+
+// ---------------------------------------------------------------------------
+// On the headless Direct3D device: the texture it creates holds the picture,
+// and drawing it shows the picture the right way round in the right colours.
+
+TEST_F(TextureFiles, DeviceTextureHoldsThePictureAndDrawsIt)
+{
+    IDirect3DDevice8* d3d = CreateTestDevice(256, 256);
+    ASSERT_NE(nullptr, d3d);
+    const size_t resourcesBefore = d3d8_testing::LiveResources();
+    Bmp bmp;  // 640 by 480: red left half, blue right half, a green band along the top
+    bmp.width = 640;
+    bmp.height = 480;
+    bmp.pixels = Rows(640, 480, false, 24,
+                      [](int x, int y) { return y < 96 ? 0x00FF00u : x < 320 ? 0xFF0000u : 0x0000FFu; });
+    const std::string path = Write("Data/Halves.bmp", Encode(bmp));
+
+    IDirect3DTexture8* texture = nullptr;
+    ASSERT_EQ(D3D_OK, D3DXCreateTextureFromFileExA(d3d, path.c_str(), 256, 256, 0, 0, D3DFMT_UNKNOWN,
+                                                   D3DPOOL_DEFAULT, kLinearDither, kLinearDither, 0, nullptr,
+                                                   nullptr, &texture));
+    EXPECT_EQ(9u, texture->GetLevelCount());
+    D3DSURFACE_DESC desc;
+    ASSERT_EQ(D3D_OK, texture->GetLevelDesc(8, &desc));
+    EXPECT_EQ(1u, desc.Width);
+    EXPECT_EQ(1u, desc.Height);
+    EXPECT_EQ(D3DFMT_X8R8G8B8, desc.Format);
+    EXPECT_EQ(D3DPOOL_DEFAULT, desc.Pool);
+
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(D3D_OK, texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY));
+    const auto texel = [&](int x, int y) {
+        uint32_t v;
+        std::memcpy(&v, static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch + x * 4, 4);
+        return v | 0xFF000000u;
+    };
+    EXPECT_EQ(0xFF00FF00u, texel(10, 10));
+    EXPECT_EQ(0xFFFF0000u, texel(10, 200));
+    EXPECT_EQ(0xFF0000FFu, texel(245, 200));
+    texture->UnlockRect(0);
+
+    // A screen-aligned quad, texel centres on pixel centres.
+    struct Vertex {
+        float x, y, z, rhw, u, v;
+    };
+    const float lo = -0.5f, hi = 255.5f;
+    const Vertex quad[6] = {{lo, lo, 0.5f, 1, 0, 0}, {hi, lo, 0.5f, 1, 1, 0}, {lo, hi, 0.5f, 1, 0, 1},
+                            {hi, lo, 0.5f, 1, 1, 0}, {hi, hi, 0.5f, 1, 1, 1}, {lo, hi, 0.5f, 1, 0, 1}};
+    d3d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    d3d->BeginScene();
+    d3d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    d3d->SetTexture(0, texture);
+    d3d->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_TEX1);
+    EXPECT_EQ(D3D_OK, d3d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, quad, sizeof(Vertex)));
+    d3d->SetTexture(0, nullptr);
+    d3d->EndScene();
+    int w = 0, h = 0;
+    const std::vector<uint8_t> rgb = ReadPixels(d3d, &w, &h);
+    EXPECT_EQ(0x00FF00u, PixelAt(rgb, w, h, 128, 10));   // the top band at the top
+    EXPECT_EQ(0xFF0000u, PixelAt(rgb, w, h, 10, 200));   // red on the left
+    EXPECT_EQ(0x0000FFu, PixelAt(rgb, w, h, 245, 200));  // blue on the right
+
+    texture->Release();
+    EXPECT_EQ(resourcesBefore, d3d8_testing::LiveResources());
+    d3d->Release();
+}
+
+TEST_F(TextureFiles, LoadTextureFailsWhenTheDeviceCannotCreateTheTexture)
+{
+    IDirect3DDevice8* d3d = CreateTestDevice(64, 64);
+    ASSERT_NE(nullptr, d3d);
+    const std::string path = Write("Small.bmp", Encode(TrueColour(4, 4, 24, false)));
+    IDirect3DDevice8* saved = g_device;
+    g_device = d3d;
+    IDirect3DTexture8* texture = nullptr;
+    d3d8_testing::FailCreateTexture(true);
+    EXPECT_FALSE(LoadTexture(path.c_str(), 64, 64, &texture));
+    d3d8_testing::FailCreateTexture(false);
+    EXPECT_EQ(nullptr, texture);
+    EXPECT_TRUE(LoadTexture(path.c_str(), 64, 64, &texture));
+    ASSERT_NE(nullptr, texture);
+    EXPECT_EQ(7u, texture->GetLevelCount());
+    texture->Release();
+    g_device = saved;
+    d3d->Release();
 }
