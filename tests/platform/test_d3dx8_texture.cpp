@@ -919,3 +919,46 @@ TEST_F(TextureFiles, LoadTextureFailsWhenTheDeviceCannotCreateTheTexture)
     g_device = saved;
     d3d->Release();
 }
+
+TEST(BmpDecoding, DamagedFilesDecodeOrFailButNeverReadOutOfBounds)
+{
+    // Bytes of each variant changed at random (a fixed sequence): each result
+    // is either a complete picture of the announced size or a failure.
+    Bmp rle8;
+    rle8.width = 6;
+    rle8.height = 3;
+    rle8.bitCount = 8;
+    rle8.compression = 1;
+    rle8.palette = Palette(4);
+    rle8.pixels = {6, 1, 0, 0, 2, 2, 0, 4, 3, 0, 1, 3, 0, 0, 3, 3, 3, 0, 0, 1};
+    Bmp rle4;
+    rle4.width = 5;
+    rle4.height = 2;
+    rle4.bitCount = 4;
+    rle4.compression = 2;
+    rle4.palette = Palette(16);
+    rle4.pixels = {5, 0x9A, 0, 0, 0, 5, 0x12, 0x34, 0x50, 0, 0, 1};
+    const std::vector<std::vector<uint8_t>> originals = {Encode(rle8), Encode(rle4), Encode(Palettised(9, 4, 1)),
+                                                         Encode(TrueColour(5, 3, 24, true)),
+                                                         Encode(TrueColour(3, 2, 32, false))};
+    uint32_t state = 12345;
+    const auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    int decoded = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<uint8_t> bytes = originals[round % originals.size()];
+        const int changes = 1 + static_cast<int>(next() % 4);
+        for (int c = 0; c < changes; ++c) bytes[next() % bytes.size()] = static_cast<uint8_t>(next());
+        if (next() % 4 == 0) bytes.resize(next() % bytes.size());
+        Image image;
+        d3dx8_image::SourceInfo info;
+        if (d3dx8_image::DecodeBmp(bytes.data(), bytes.size(), image, info)) {
+            ++decoded;
+            ASSERT_EQ(static_cast<size_t>(image.width) * image.height, image.pixels.size());
+            ASSERT_EQ(image.width, info.width);
+        }
+    }
+    EXPECT_GT(decoded, 0);  // damage to pixel values alone still decodes
+}
