@@ -29,7 +29,7 @@ bool HeaderIsSane(const uint8_t* bytes, size_t size)
     if (headerSize == 12) {
         width = ReadLE(bytes + 18, 2);
         height = ReadLE(bytes + 20, 2);
-    } else if (headerSize >= 16 && size >= 26) {
+    } else if (headerSize >= 16) {
         width = static_cast<int32_t>(ReadLE(bytes + 18, 4));
         height = static_cast<int32_t>(ReadLE(bytes + 22, 4));  // negative: rows top first
     } else {
@@ -61,9 +61,9 @@ struct Tap {
     std::vector<float> weights;
 };
 
-// Weights along one axis. Enlarging (or keeping the size), sample i's centre
-// lies at (i + 0.5) / zoom - 0.5 in source pixels and takes the two nearest
-// pixels linearly. Shrinking, sample i averages the source span
+// Weights along one axis, scale being source pixels per sample. Enlarging (or
+// keeping the size), sample i's centre lies at (i + 0.5) * scale - 0.5 in
+// source pixels and takes the two nearest pixels linearly. Shrinking, sample i averages the source span
 // [i * scale, (i + 1) * scale) weighted by coverage: at 2:1 that is the same
 // pair of pixels at one half each, and stronger shrinks skip no pixel.
 std::vector<Tap> AxisTaps(int source, int destination, Filter filter)
