@@ -323,7 +323,12 @@ HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDe
     call_log::Record("Present");
     if (pSourceRect || pDestRect || hDestWindowOverride || pDirtyRegion)
         d3d8_warn::Unsupported("Present with source or destination rectangles, another window or a dirty region");
-    if (d3d8_hooks::Current().lostState != D3D_OK) return D3DERR_DEVICELOST;
+    if (d3d8_hooks::Current().lostState != D3D_OK) {
+        // Nothing is shown, but time goes on as it would for a real lost
+        // device: a headless run's virtual clock must not stall on it.
+        host::OnFramePresented(this);
+        return D3DERR_DEVICELOST;
+    }
     if (window_) {
         int windowWidth = 0, windowHeight = 0;
         SDL_GL_GetDrawableSize(window_, &windowWidth, &windowHeight);

@@ -247,7 +247,8 @@ TEST(Win32System, TickCountFollowsTheVirtualClockAndWraps)
     const DWORD start = GetTickCount();
     host::AdvanceVirtualFramesForTesting(90);
     EXPECT_EQ(GetTickCount() - start, 1500u);
-    host::SetTickOffsetForTesting(0xFFFFFF00u);
+    // Half a second before the 32-bit count wraps.
+    host::SetTickOffsetForTesting(0xFFFFFFFFu - 500u - GetTickCount());
     const DWORD beforeWrap = GetTickCount();
     host::AdvanceVirtualFramesForTesting(60);
     EXPECT_LT(GetTickCount(), beforeWrap) << "the 32-bit count wrapped";

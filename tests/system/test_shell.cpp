@@ -359,6 +359,8 @@ protected:
     void SetUp() override
     {
         ResetShellState();
+        // A millisecond a frame, so that any music time of the tests is a whole number of frames.
+        host::CurrentOptions().fps = 1000.0;
         for (int i = 0; i < 5; ++i) g_scenes[i] = &scenes[i];
         ASSERT_TRUE(SoundInit(nullptr));
         g_soundReady = true;
@@ -372,10 +374,13 @@ protected:
         std::fill(std::begin(g_scenes), std::end(g_scenes), nullptr);
         ResetShellState();
     }
-    // Renders one frame at music time t; returns the slot drawn, or -1.
+    // Renders one frame at music time t (later than the previous one);
+    // returns the slot drawn, or -1.
     int FrameAt(double t)
     {
-        bass_testing::SetVirtualSeconds(t);
+        const double ahead = t - host::VirtualSeconds();
+        EXPECT_GE(ahead, 0.0);
+        host::AdvanceVirtualFramesForTesting(static_cast<uint64_t>(ahead * 1000.0 + 0.5));
         for (FakeScene& s : scenes) s.frames = 0;
         g_frameMessage = nullptr;
         RenderFrame();
