@@ -533,13 +533,14 @@ HRESULT Device::SetLight(DWORD index, const D3DLIGHT8* pLight)
     if (l.Range < 0.0f) return D3DERR_INVALIDCALL;
     if (index >= lights_.size()) lights_.resize(index + 1);
     lights_[index].light = l;
+    lights_[index].set = true;
     if (lights_[index].enabled) uniformsDirty_ = true;
     return D3D_OK;
 }
 
 HRESULT Device::GetLight(DWORD index, D3DLIGHT8* pLight)
 {
-    if (!pLight || index >= lights_.size()) return D3DERR_INVALIDCALL;
+    if (!pLight || index >= lights_.size() || !lights_[index].set) return D3DERR_INVALIDCALL;
     *pLight = lights_[index].light;
     return D3D_OK;
 }
@@ -547,14 +548,16 @@ HRESULT Device::GetLight(DWORD index, D3DLIGHT8* pLight)
 HRESULT Device::LightEnable(DWORD index, BOOL enable)
 {
     if (index > 0xffff) return D3DERR_INVALIDCALL;
-    if (index >= lights_.size()) {
+    if (index >= lights_.size()) lights_.resize(index + 1);
+    if (!lights_[index].set) {
         // Enabling a light that was never set gives Direct3D's default light:
         // a white directional light along +z.
-        lights_.resize(index + 1);
         D3DLIGHT8& l = lights_[index].light;
+        l = D3DLIGHT8{};
         l.Type = D3DLIGHT_DIRECTIONAL;
         l.Diffuse = D3DCOLORVALUE{1.0f, 1.0f, 1.0f, 0.0f};
         l.Direction = D3DVECTOR{0.0f, 0.0f, 1.0f};
+        lights_[index].set = true;
     }
     lights_[index].enabled = enable != FALSE;
     keyDirty_ = uniformsDirty_ = true;
@@ -563,7 +566,7 @@ HRESULT Device::LightEnable(DWORD index, BOOL enable)
 
 HRESULT Device::GetLightEnable(DWORD index, BOOL* pEnable)
 {
-    if (!pEnable || index >= lights_.size()) return D3DERR_INVALIDCALL;
+    if (!pEnable || index >= lights_.size() || !lights_[index].set) return D3DERR_INVALIDCALL;
     *pEnable = lights_[index].enabled ? TRUE : FALSE;
     return D3D_OK;
 }
@@ -950,7 +953,8 @@ void Device::BuildUniforms()
 
 bool Device::PrepareDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, UINT& vertexCount, gl_backend::DrawCall& call)
 {
-    if (!VerticesFor(type, primitiveCount, vertexCount)) return false;
+    // More than the caps' MaxPrimitiveCount is refused, as Direct3D does.
+    if (primitiveCount > kMaxPrimitiveCount || !VerticesFor(type, primitiveCount, vertexCount)) return false;
     if (VertexSize(vertexShader_) == 0) return false;
     if (keyDirty_) BuildKey();
     if (uniformsDirty_) BuildUniforms();

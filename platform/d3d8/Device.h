@@ -23,6 +23,7 @@ HRESULT Create(HWND focusWindow, DWORD behaviourFlags, D3DPRESENT_PARAMETERS& pa
 constexpr int kStages = 8;
 constexpr int kStageStates = 29;  // D3DTSS_ values 0..28
 constexpr int kRenderStates = 256;
+constexpr UINT kMaxPrimitiveCount = 0xFFFFF;  // reported in the caps, enforced by the draws
 
 class Device final : public IDirect3DDevice8 {
 public:
@@ -80,6 +81,7 @@ private:
 
     struct LightSlot {
         D3DLIGHT8 light{};
+        bool set = false;  // given by SetLight or LightEnable
         bool enabled = false;
     };
 

@@ -157,7 +157,7 @@ public:
         pCaps->MaxSimultaneousTextures = fixed_function::kMaxStages;
         pCaps->MaxActiveLights = fixed_function::kMaxLights;
         pCaps->MaxPointSize = 1.0f;
-        pCaps->MaxPrimitiveCount = 0xFFFFF;
+        pCaps->MaxPrimitiveCount = d3d8_device::kMaxPrimitiveCount;
         pCaps->MaxVertexIndex = 0xFFFFFF;
         pCaps->MaxStreams = 1;
         pCaps->MaxStreamStride = 255;

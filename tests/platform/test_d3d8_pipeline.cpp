@@ -610,6 +610,8 @@ TEST_F(PipelineTest, DrawWithoutAStreamOrWithTooSmallAStrideFails)
     EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, nullptr, sizeof(ColourVertex)), D3DERR_INVALIDCALL);
     EXPECT_EQ(device->DrawPrimitiveUP(static_cast<D3DPRIMITIVETYPE>(9), 1, v, sizeof(ColourVertex)),
               D3DERR_INVALIDCALL);
+    // More primitives than the caps allow.
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 0x100000, v, sizeof(ColourVertex)), D3DERR_INVALIDCALL);
 }
 
 TEST_F(PipelineTest, DrawPrimitiveUpLeavesStreamZeroUnset)

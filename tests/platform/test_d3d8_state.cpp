@@ -264,6 +264,9 @@ TEST_F(StateTest, MaterialLightsAndViewportReadBackAsSet)
     light.Attenuation0 = 1.0f;
     ASSERT_EQ(device->SetLight(3, &light), D3D_OK);
     ASSERT_EQ(device->LightEnable(3, TRUE), D3D_OK);
+    // Lights below it were never set.
+    D3DLIGHT8 unset{};
+    EXPECT_EQ(device->GetLight(1, &unset), D3DERR_INVALIDCALL);
     D3DLIGHT8 readLight{};
     ASSERT_EQ(device->GetLight(3, &readLight), D3D_OK);
     EXPECT_EQ(std::memcmp(&readLight, &light, sizeof(light)), 0);
