@@ -211,6 +211,8 @@ HRESULT Create(HWND focusWindow, DWORD behaviourFlags, D3DPRESENT_PARAMETERS& pa
     if (params.BackBufferWidth > 16384 || params.BackBufferHeight > 16384) return D3DERR_INVALIDCALL;
     if (params.BackBufferCount == 0) params.BackBufferCount = 1;
     if (!gl_context::MakeCurrent(window) || !gl_backend::Initialise()) return D3DERR_NOTAVAILABLE;
+    // A process whose context was made headless renders offscreen only.
+    if (!gl_context::OnWindow()) window = nullptr;
     int width = options.outputWidth > 0 ? options.outputWidth : static_cast<int>(params.BackBufferWidth);
     int height = options.outputHeight > 0 ? options.outputHeight : static_cast<int>(params.BackBufferHeight);
     gl_backend::Target target;

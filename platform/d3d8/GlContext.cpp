@@ -140,6 +140,11 @@ bool MakeCurrent(SDL_Window* window)
     return eglMakeCurrent(context.display, EGL_NO_SURFACE, EGL_NO_SURFACE, context.eglContext) == EGL_TRUE;
 }
 
+bool OnWindow()
+{
+    return Current().sdlContext != nullptr;
+}
+
 void SwapWindow(SDL_Window* window, bool vsync)
 {
     Context& context = Current();

@@ -12,6 +12,9 @@ namespace gl_context {
 // stderr, when no OpenGL 3.3 core context can be had.
 bool MakeCurrent(SDL_Window* window);
 
+// Whether the context belongs to an SDL window (false when headless).
+bool OnWindow();
+
 // Shows the window's back buffer (SDL); swap interval 1 with vsync, else 0.
 void SwapWindow(SDL_Window* window, bool vsync);
 
