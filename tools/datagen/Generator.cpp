@@ -114,7 +114,11 @@ int RunGenerator(const Options& options, std::FILE* log)
             run.Fail(err);
             continue;
         }
-        if (a->kind == AssetKind::Terrain && preview) terrains.push_back({a->name, TerrainPreview(bytes)});
+        if (a->kind == AssetKind::Terrain && preview) {
+            // Scene 4 shows its map upside down; preview it as seen.
+            const bool flipped = std::string(a->name) == "Scape2.map";
+            terrains.push_back({std::string(a->name) + (flipped ? " (as seen)" : ""), TerrainPreview(bytes, flipped ? -1.0 : 1.0)});
+        }
         // In preview mode existing files are still left alone.
         if (!preview || options.force || !FileExists(options.outDir + "/" + a->name)) run.Write(a->name, bytes);
     }

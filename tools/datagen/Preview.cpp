@@ -44,14 +44,14 @@ Rgb Heat(double v)
 }
 }  // namespace
 
-Image TerrainPreview(const std::vector<uint8_t>& map)
+Image TerrainPreview(const std::vector<uint8_t>& map, double sign)
 {
     Image img(256, 256);
     if (map.size() < 4096) return img;
     auto h = [&](int j, int i) {
         j = std::clamp(j, 0, 63);
         i = std::clamp(i, 0, 63);
-        return static_cast<double>(TerrainHeight(map, j, i));
+        return sign * TerrainHeight(map, j, i);
     };
     for (int y = 0; y < 256; ++y)
         for (int x = 0; x < 256; ++x) {
@@ -61,10 +61,11 @@ Image TerrainPreview(const std::vector<uint8_t>& map)
             const double tj = fj - j, ti = fi - i;
             const double v = Mix(Mix(h(j, i), h(j + 1, i), tj), Mix(h(j, i + 1), h(j + 1, i + 1), tj), ti);
             const double dx = h(j + 1, i) - h(j - 1, i), dz = h(j, i + 1) - h(j, i - 1);
-            const double shade = Clamp(0.75 - 0.08 * dx - 0.06 * dz, 0.2, 1.2);
-            const double t = Clamp((v + 16.0) / 32.0, 0.0, 1.0);
-            Rgb c = t < 0.5 ? MixRgb(Rgb{0.1, 0.25, 0.15}, Rgb{0.45, 0.5, 0.25}, t * 2.0)
-                            : MixRgb(Rgb{0.45, 0.5, 0.25}, Rgb{0.95, 0.95, 0.95}, (t - 0.5) * 2.0);
+            // Light from the upper left.
+            const double shade = Clamp(0.8 - 0.12 * dx - 0.12 * dz, 0.25, 1.4);
+            const double t = Clamp((v + 14.0) / 30.0, 0.0, 1.0);
+            Rgb c = t < 0.5 ? MixRgb(Rgb{0.08, 0.22, 0.12}, Rgb{0.5, 0.42, 0.25}, t * 2.0)
+                            : MixRgb(Rgb{0.5, 0.42, 0.25}, Rgb{0.97, 0.97, 0.97}, (t - 0.5) * 2.0);
             // Contour every 4 units.
             if (Fract(v / 4.0) < 0.06) c = c * 0.6;
             img.Set(x, y, c * shade);
@@ -175,7 +176,8 @@ Image SoundPicture(const StereoBuffer& sound, const std::vector<ShowEvent>& even
             img.Set(plotX + x, spectrumTop + y, Heat((db + 90.0) / 80.0));
         }
     }
-    // Event markers.
+    // Event markers, their labels in three rows so neighbours do not overlap.
+    int rowEnd[3] = {-1000, -1000, -1000};
     for (const ShowEvent& e : events) {
         const int x = xOf(e.seconds);
         for (int y = top - 4; y < spectrumTop + spectrumH; ++y) {
@@ -183,8 +185,11 @@ Image SoundPicture(const StereoBuffer& sound, const std::vector<ShowEvent>& even
             const Rgb c = e.sceneChange ? Rgb{1, 1, 1} : Rgb{0.6, 0.9, 0.5};
             if (e.sceneChange || y % 6 < 3) img.Set(x, y, c);
         }
-        Label(img, font, e.label, x + 3, spectrumTop + spectrumH + (e.sceneChange ? 6 : 28), 13,
+        int row = 0;
+        while (row < 2 && rowEnd[row] > x) ++row;
+        Label(img, font, e.label, x + 3, spectrumTop + spectrumH + 6 + 17 * row, 13,
               e.sceneChange ? Rgb{1, 1, 1} : Rgb{0.6, 0.9, 0.5});
+        rowEnd[row] = x + 3 + font.Render(e.label, 13).width + 6;
     }
     Label(img, font, "Soundtrack: waveform (peak and RMS) and spectrogram, 30 Hz - 16 kHz", plotX, 10, 18, {0.95, 0.95, 0.9});
     for (int s = 0; s <= static_cast<int>(seconds); s += 30) Label(img, font, std::to_string(s) + " s", xOf(s), top + waveH - 14, 11, {0.7, 0.7, 0.7});

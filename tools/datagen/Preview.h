@@ -21,8 +21,9 @@ struct NamedImage {
     Image image;
 };
 
-// Shaded relief of a ".map" file, 4 pixels per sample.
-Image TerrainPreview(const std::vector<uint8_t>& map);
+// Shaded relief of a ".map" file, 4 pixels per sample; sign -1 shows a map
+// that its scene turns upside down as it is seen.
+Image TerrainPreview(const std::vector<uint8_t>& map, double sign);
 
 Image ContactSheet(const std::vector<NamedImage>& items, const Font& font);
 

@@ -9,6 +9,7 @@
 #include "DetMath.h"
 #include "Drums.h"
 #include "Effects.h"
+#include "Random.h"
 #include "Synth.h"
 #include "Voices.h"
 
@@ -203,7 +204,7 @@ public:
         }
     }
 
-    // --- pitched parts -------------------------------------------------------
+    // --- pitched voices ------------------------------------------------------
     Route Dry() { return {&main, &reverb, &delay, 0.0, 0.0}; }
 
     // Chords of a progression, each lasting span beats, anchored at anchor
@@ -314,9 +315,15 @@ void Compose(Arranger& a)
     for (double card : {15.0, 30.0}) {
         a.Chime(card, card == 15.0 ? 76 : 81, 1.0, card == 15.0 ? -0.4 : 0.4);
         a.Chime(card + 0.75, card == 15.0 ? 81 : 88, 0.6, card == 15.0 ? 0.4 : -0.4);
-        a.Whoosh(card, 4.0, 0.5, card == 15.0 ? -0.3 : 0.3);
+        a.Whoosh(card, 4.0, 0.3, card == 15.0 ? -0.3 : 0.3);
     }
     a.Arp(15, 81, 1, intro, 8, 0.8, 0.15, 0.7);
+    // Stars: sparse bell notes of the A minor pentatonic over the opening
+    // and the breakdown.
+    Pcg32 rng("Soundtrack.mp3 bells");
+    static const int pentatonic[7] = {69, 72, 74, 76, 79, 81, 84};
+    for (double b = 3; b < 45; b += 4) a.Chime(b + 0.5 * rng.Int(6), pentatonic[rng.Int(7)], 0.35, rng.Range(-0.7, 0.7));
+    for (double b = 153; b < 171; b += 4) a.Chime(b + 0.5 * rng.Int(6), pentatonic[rng.Int(7)] + 12, 0.25, rng.Range(-0.7, 0.7));
     a.BassLine(30, 45, 1, intro, 8, BassStyle::Long, 0.8);
     a.Impact(45);                                    // the title card
     a.BassLine(45, 77, 1, intro, 8, BassStyle::Offbeat, 1.0);
@@ -348,11 +355,11 @@ void Compose(Arranger& a)
     a.Toms(149, 151);
 
     a.Impact(151, 0.6);                              // picture: breakdown
-    a.Pads(151, 180.5, 151, kP2, 8, 1.3, 2600);
-    a.BassLine(151, 180.5, 151, kP2, 8, BassStyle::Long, 0.9);
+    a.Pads(151, 180.5, 151, kP2, 4, 1.3, 2600);
+    a.BassLine(151, 180.5, 151, kP2, 4, BassStyle::Long, 0.9);
     a.Drums(151, 172.5, Groove::Hats, 0.8);
     a.Melody(kMelodyB, 151, 175, 0, 0.8);
-    a.Arp(159, 180.5, 151, kP2, 8, 0.8, 0.3, 0.9);
+    a.Arp(159, 180.5, 151, kP2, 4, 0.8, 0.3, 0.9);
     a.Riser(172.5, 180.5, 0.7);
     a.Roll(176.5, 180.5, 1.0);
 
@@ -408,7 +415,7 @@ void Compose(Arranger& a)
     a.Toms(324, 326);
     a.Crash(326, 0.6);                               // the camera rises
     a.Drums(326, 331, Groove::Full);
-    a.Pads(326, 339, 326, {kF, kG, kE}, 4, 1.0, 2600);
+    a.Pads(326, 339, 326, {kF, kG, kE, kE}, 4, 1.0, 2600);
     a.Riser(331, 339, 0.7);
     a.Roll(335, 339, 1.0);
     for (double b = 331; b < 339; b += 1) a.Kick(b, 0.8);
@@ -425,10 +432,10 @@ void Compose(Arranger& a)
     a.Kick(375);
 
     a.Impact(378, 0.7);                              // clouds fade, the blob
-    a.Pads(378, 397, 378, kP1, 8, 1.3, 2200);
-    a.BassLine(378, 397, 378, kP1, 8, BassStyle::Offbeat, 0.9);
+    a.Pads(378, 397, 378, kP1, 4, 1.3, 2200);
+    a.BassLine(378, 397, 378, kP1, 4, BassStyle::Offbeat, 0.9);
     a.Drums(378, 397, Groove::Hats, 0.8);
-    a.Arp(378, 397, 378, kP1, 8, 0.9, 0.8, 0.5);
+    a.Arp(378, 397, 378, kP1, 4, 0.9, 0.8, 0.5);
     a.Melody(kMelodyA, 378, 394, 0, 0.7);
 
     a.Boom(397, 0.6);                                // fade to black
