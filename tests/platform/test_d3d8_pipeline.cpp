@@ -865,6 +865,76 @@ TEST_F(EnvironmentMapTest, PassThroughCoordinatesAreTranslatedByTheThirdRow)
     EXPECT_EQ(PixelAt(device, 120, 120), 0xffffffu);  // (0.6, 0.6)
 }
 
+// --- Every program variant builds ------------------------------------------------
+
+TEST_F(PipelineTest, EveryFixedFunctionVariantCompilesAndDraws)
+{
+    // Vertices big enough for any of the formats below (at most 48 bytes).
+    float vertices[3][12] = {};
+    for (int i = 0; i < 3; ++i) {
+        vertices[i][0] = i == 1 ? 100.0f : 10.0f;
+        vertices[i][1] = i == 2 ? 100.0f : 10.0f;
+        vertices[i][2] = 0.5f;
+        vertices[i][3] = 1.0f;
+    }
+    IDirect3DTexture8* texture = MakeTexture(1, 1, {0xff808080});
+    ASSERT_NE(texture, nullptr);
+    device->SetTexture(0, texture);
+    device->SetTexture(1, texture);
+    D3DLIGHT8 light{};
+    light.Type = D3DLIGHT_SPOT;
+    light.Diffuse = light.Specular = {1, 1, 1, 1};
+    light.Range = 1000;
+    light.Attenuation0 = 1;
+    light.Theta = 0.5f;
+    light.Phi = 1.0f;
+    light.Falloff = 1.0f;
+    light.Direction = {0, 0, 1};
+    device->SetLight(0, &light);
+    device->LightEnable(0, TRUE);
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    device->SetLight(1, &light);
+    device->LightEnable(1, TRUE);
+
+    const DWORD formats[] = {0x142, 0x152, 0x112, D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2,
+                             D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1, D3DFVF_XYZ};
+    const DWORD ops[] = {D3DTOP_MODULATE, D3DTOP_MODULATE4X, D3DTOP_ADDSIGNED2X, D3DTOP_SUBTRACT,
+                         D3DTOP_ADDSMOOTH, D3DTOP_BLENDDIFFUSEALPHA, D3DTOP_BLENDTEXTUREALPHA};
+    const DWORD texCoords[] = {0, 1, D3DTSS_TCI_CAMERASPACENORMAL, D3DTSS_TCI_CAMERASPACEPOSITION,
+                               D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR};
+    int variant = 0;
+    for (DWORD fvf : formats)
+        for (int flags = 0; flags < 8; ++flags) {
+            const DWORD op = ops[variant % 7];
+            const DWORD texCoord = texCoords[variant % 5];
+            ++variant;
+            device->SetVertexShader(fvf);
+            device->SetRenderState(D3DRS_LIGHTING, (flags & 1) ? TRUE : FALSE);
+            device->SetRenderState(D3DRS_SPECULARENABLE, (flags & 2) ? TRUE : FALSE);
+            device->SetRenderState(D3DRS_SHADEMODE, (flags & 4) ? D3DSHADE_FLAT : D3DSHADE_GOURAUD);
+            device->SetRenderState(D3DRS_ALPHATESTENABLE, (flags & 2) ? TRUE : FALSE);
+            device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+            device->SetRenderState(D3DRS_LOCALVIEWER, (flags & 4) ? TRUE : FALSE);
+            device->SetRenderState(D3DRS_NORMALIZENORMALS, (flags & 1) ? TRUE : FALSE);
+            device->SetRenderState(D3DRS_DIFFUSEMATERIALSOURCE, (flags & 2) ? D3DMCS_COLOR2 : D3DMCS_COLOR1);
+            device->SetRenderState(D3DRS_EMISSIVEMATERIALSOURCE, (flags & 4) ? D3DMCS_COLOR1 : D3DMCS_MATERIAL);
+            device->SetTextureStageState(0, D3DTSS_COLOROP, op);
+            device->SetTextureStageState(0, D3DTSS_COLORARG1, (flags & 1) ? (D3DTA_TEXTURE | D3DTA_COMPLEMENT)
+                                                                           : (D3DTA_TFACTOR | D3DTA_ALPHAREPLICATE));
+            device->SetTextureStageState(0, D3DTSS_ALPHAOP, (flags & 2) ? D3DTOP_MODULATE : D3DTOP_DISABLE);
+            device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, texCoord);
+            device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS,
+                                         (flags & 1) ? (D3DTTFF_COUNT3 | D3DTTFF_PROJECTED) : D3DTTFF_COUNT2);
+            device->SetTextureStageState(1, D3DTSS_COLOROP, (flags & 4) ? D3DTOP_ADD : D3DTOP_DISABLE);
+            device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_SPECULAR);
+            EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, vertices, sizeof(vertices[0])), D3D_OK)
+                << "format 0x" << std::hex << fvf << ", flags " << flags;
+        }
+    device->SetTexture(0, nullptr);
+    device->SetTexture(1, nullptr);
+    texture->Release();
+}
+
 // --- Output size ------------------------------------------------------------
 
 TEST(OutputSizeTest, LargerOutputScalesTheBackBufferPicture)
