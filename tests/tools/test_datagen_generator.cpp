@@ -1,7 +1,8 @@
 // Tests of the generator's run and its file output: it writes every file of
 // the show into the folder, never replaces a file that is already there
-// unless forced, gives the same bytes on every run, and stops with a clear
-// message and a failure status when it cannot write.
+// unless forced, gives the same bytes on every run, writes its two preview
+// pictures, and stops with a clear message and a failure status when it
+// cannot write.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -123,13 +124,23 @@ TEST(Generator, WritesEveryFileKeepsTheUsersAndRepeatsItself)
         EXPECT_TRUE(ReadAll(a / info.name) == ReadAll(b / info.name));
     }
 
-    // Run again over a complete folder: nothing is made, nothing replaced.
+    // Previews over a complete folder: the two pictures are written, no
+    // data file is replaced.
     const auto before = fs::last_write_time(b / "Space1.bmp");
+    const fs::path p = TempDir("preview");
+    o.previewDir = p.string();
     ASSERT_EQ(RunCaptured(o, log), 0) << log;
     EXPECT_EQ(fs::last_write_time(b / "Space1.bmp"), before);
     EXPECT_EQ(log.find("wrote"), std::string::npos) << log;
+    for (const char* png : {"contact_sheet.png", "soundtrack.png"}) {
+        SCOPED_TRACE(png);
+        const std::vector<uint8_t> bytes = ReadAll(p / png);
+        ASSERT_GT(bytes.size(), 1000u);
+        EXPECT_EQ(std::string(bytes.begin() + 1, bytes.begin() + 4), "PNG");
+    }
     fs::remove_all(a);
     fs::remove_all(b);
+    fs::remove_all(p);
 }
 
 TEST(Generator, UnwritableFolderFailsWithAMessage)

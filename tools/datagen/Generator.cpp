@@ -1,11 +1,13 @@
 // The generator's run (see Generator.h).
 #include "Generator.h"
 
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "Catalog.h"
+#include "Meshes.h"
 #include "Font.h"
 #include "Mp3.h"
 #include "Output.h"
@@ -15,6 +17,24 @@
 namespace datagen {
 
 namespace {
+// Reads back the vertex and face arrays of bytes written by EncodeMesh.
+MeshData DecodeMeshForPreview(const std::vector<uint8_t>& b)
+{
+    MeshData m;
+    auto u32 = [&](size_t at) {
+        return at + 4 <= b.size() ? b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24) : 0u;
+    };
+    const uint32_t v = u32(3);
+    if (7 + 12ull * v + 4 > b.size()) return m;
+    m.xyz.resize(3ull * v);
+    std::memcpy(m.xyz.data(), &b[7], 12ull * v);
+    const uint32_t f = u32(7 + 12ull * v);
+    if (11 + 12ull * v + 12ull * f > b.size()) return m;
+    m.faces.resize(3ull * f);
+    std::memcpy(m.faces.data(), &b[11 + 12ull * v], 12ull * f);
+    return m;
+}
+
 struct Run {
     Run(const Options& o, std::FILE* l) : options(o), log(l) {}
     const Options& options;
@@ -84,6 +104,7 @@ int RunGenerator(const Options& options, std::FILE* log)
     StereoBuffer song;
     std::vector<NamedImage> pictures;
     std::vector<NamedImage> terrains;
+    std::vector<NamedImage> meshes;
 
     std::thread music([&] {
         bool wanted = false;
@@ -109,15 +130,20 @@ int RunGenerator(const Options& options, std::FILE* log)
                 continue;
             }
             bytes = EncodeBmp(img);
-            if (preview) pictures.push_back({a->name, std::move(img)});
+            if (preview) pictures.push_back({a->name, std::move(img), ""});
         } else if (!MakeAssetBytes(*a, bytes, err)) {
             run.Fail(err);
             continue;
         }
+        if (a->kind == AssetKind::Mesh && preview) {
+            const MeshData m = DecodeMeshForPreview(bytes);
+            meshes.push_back({a->name, MeshPreview(m.xyz, m.faces),
+                              std::to_string(m.xyz.size() / 3) + " vertices, " + std::to_string(m.faces.size() / 3) + " faces"});
+        }
         if (a->kind == AssetKind::Terrain && preview) {
             // Scene 4 shows its map upside down; preview it as seen.
             const bool flipped = std::string(a->name) == "Scape2.map";
-            terrains.push_back({std::string(a->name) + (flipped ? " (as seen)" : ""), TerrainPreview(bytes, flipped ? -1.0 : 1.0)});
+            terrains.push_back({a->name, TerrainPreview(bytes, flipped ? -1.0 : 1.0), flipped ? "heights as seen (turned over)" : "heights"});
         }
         // In preview mode existing files are still left alone.
         if (!preview || options.force || !FileExists(options.outDir + "/" + a->name)) run.Write(a->name, bytes);
@@ -126,6 +152,7 @@ int RunGenerator(const Options& options, std::FILE* log)
 
     if (preview && !run.failed) {
         for (NamedImage& t : terrains) pictures.push_back(std::move(t));
+        for (NamedImage& m : meshes) pictures.push_back(std::move(m));
         const std::string sheetPath = options.previewDir + "/contact_sheet.png";
         const std::string soundPath = options.previewDir + "/soundtrack.png";
         if (!WritePng(sheetPath, ContactSheet(pictures, *font), error) ||

@@ -73,6 +73,64 @@ Image TerrainPreview(const std::vector<uint8_t>& map, double sign)
     return img;
 }
 
+Image MeshPreview(const std::vector<float>& xyz, const std::vector<int32_t>& faces)
+{
+    const int n = 256;
+    Image img(n, n);
+    std::vector<double> depth(n * n, 1e30);
+    double radius = 1e-9;
+    for (size_t i = 0; i < xyz.size(); i += 3)
+        radius = std::fmax(radius, std::sqrt(double(xyz[i]) * xyz[i] + double(xyz[i + 1]) * xyz[i + 1] + double(xyz[i + 2]) * xyz[i + 2]));
+    // Turn about y then x, scale into the picture; view along +z (left-handed,
+    // y up), as the object effect's camera sees it.
+    const double ay = 0.6, ax = 0.45;
+    const double cy = Cos(ay), sy = Sin(ay), cx = Cos(ax), sx = Sin(ax);
+    std::vector<double> p(xyz.size());
+    for (size_t i = 0; i < xyz.size(); i += 3) {
+        const double x = xyz[i], y = xyz[i + 1], z = xyz[i + 2];
+        const double x1 = x * cy + z * sy, z1 = -x * sy + z * cy;
+        const double y2 = y * cx - z1 * sx, z2 = y * sx + z1 * cx;
+        p[i] = n / 2.0 + x1 / radius * n * 0.45;
+        p[i + 1] = n / 2.0 - y2 / radius * n * 0.45;
+        p[i + 2] = z2;
+    }
+    for (size_t f = 0; f + 2 < faces.size(); f += 3) {
+        const size_t a = 3 * static_cast<size_t>(faces[f]), b = 3 * static_cast<size_t>(faces[f + 1]),
+                     c = 3 * static_cast<size_t>(faces[f + 2]);
+        if (a >= p.size() || b >= p.size() || c >= p.size()) continue;
+        // Screen-space winding: clockwise on screen (y down) is front-facing.
+        const double area = (p[b] - p[a]) * (p[c + 1] - p[a + 1]) - (p[c] - p[a]) * (p[b + 1] - p[a + 1]);
+        if (area <= 0.0) continue;
+        // Flat shading from the face normal in view space.
+        const double ux = p[b] - p[a], uy = -(p[b + 1] - p[a + 1]), uz = (p[b + 2] - p[a + 2]) / radius * n * 0.45;
+        const double vx = p[c] - p[a], vy = -(p[c + 1] - p[a + 1]), vz = (p[c + 2] - p[a + 2]) / radius * n * 0.45;
+        double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
+        const double len = std::sqrt(nx * nx + ny * ny + nz * nz) + 1e-12;
+        nx /= len;
+        ny /= len;
+        nz /= len;
+        const double light = Clamp(0.5 * nx * -0.4 + ny * 0.5 - nz * 0.75, 0.0, 1.0);
+        const Rgb colour = Rgb{0.2, 0.25, 0.35} + Rgb{0.75, 0.7, 0.6} * light;
+        const int x0 = std::max(0, static_cast<int>(std::floor(std::min({p[a], p[b], p[c]}))));
+        const int x1 = std::min(n - 1, static_cast<int>(std::ceil(std::max({p[a], p[b], p[c]}))));
+        const int y0 = std::max(0, static_cast<int>(std::floor(std::min({p[a + 1], p[b + 1], p[c + 1]}))));
+        const int y1 = std::min(n - 1, static_cast<int>(std::ceil(std::max({p[a + 1], p[b + 1], p[c + 1]}))));
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) {
+                const double px = x + 0.5, py = y + 0.5;
+                const double w0 = (p[c] - p[b]) * (py - p[b + 1]) - (p[c + 1] - p[b + 1]) * (px - p[b]);
+                const double w1 = (p[a] - p[c]) * (py - p[c + 1]) - (p[a + 1] - p[c + 1]) * (px - p[c]);
+                const double w2 = (p[b] - p[a]) * (py - p[a + 1]) - (p[b + 1] - p[a + 1]) * (px - p[a]);
+                if (w0 < 0 || w1 < 0 || w2 < 0) continue;
+                const double z = (w0 * p[a + 2] + w1 * p[b + 2] + w2 * p[c + 2]) / area;
+                if (z >= depth[y * n + x]) continue;
+                depth[y * n + x] = z;
+                img.Set(x, y, colour);
+            }
+    }
+    return img;
+}
+
 Image ContactSheet(const std::vector<NamedImage>& items, const Font& font)
 {
     const int cols = 5, cellW = 340, cellH = 296;
@@ -88,8 +146,9 @@ Image ContactSheet(const std::vector<NamedImage>& items, const Font& font)
         const int x0 = 10 + static_cast<int>(k % cols) * cellW, y0 = 10 + static_cast<int>(k / cols) * cellH;
         Blit(sheet, thumb, x0 + (320 - w) / 2, y0 + (256 - h) / 2);
         char size[64];
-        std::snprintf(size, sizeof size, "  %dx%d", src.width, src.height);
-        Label(sheet, font, items[k].name + size, x0, y0 + 260, 17, {0.95, 0.95, 0.9});
+        std::snprintf(size, sizeof size, "%dx%d", src.width, src.height);
+        const std::string caption = items[k].caption.empty() ? std::string(size) : items[k].caption;
+        Label(sheet, font, items[k].name + "  " + caption, x0, y0 + 260, 17, {0.95, 0.95, 0.9});
     }
     return sheet;
 }
