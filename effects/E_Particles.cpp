@@ -89,6 +89,29 @@ D3DXVECTOR3 ParticleTwist(D3DXVECTOR3 p, float t)
     return Twist(p, MakeTimeTerms(t));
 }
 
+void BuildParticleQuads(const Mesh& mesh, int deformMode, const D3DXMATRIX& rotation, int timeMs,
+                        D3DXVECTOR3 placement, DWORD diffuse, void* out)
+{
+    const TimeTerms terms = MakeTimeTerms(static_cast<float>(timeMs));
+    ParticleVertex* quads = static_cast<ParticleVertex*>(out);
+    for (int k = 0; k < mesh.vertexCount; ++k) {
+        const float* v = mesh.vertices + 3 * k;
+        const float s = Scale(deformMode, v[0], v[1], v[2], terms);
+        D3DXVECTOR3 p(v[0] * s, v[1] * s, v[2] * s);
+        if (deformMode == 3) p = Twist(p, terms);
+        D3DXVec3TransformCoord(&p, &p, &rotation);
+        p.z = (p.z + 2.0f) * placement.z;
+        p.y = p.y - placement.y;
+        p.x = p.x - placement.x;
+
+        ParticleVertex* quad = quads + 4 * k;
+        quad[0] = {p.x, p.y, p.z, diffuse, 0.0f, 0.0f};
+        quad[1] = {p.x, p.y + kSpriteSize, p.z, diffuse, 0.0f, 1.0f};
+        quad[2] = {p.x + kSpriteSize, p.y, p.z, diffuse, 1.0f, 0.0f};
+        quad[3] = {p.x + kSpriteSize, p.y + kSpriteSize, p.z, diffuse, 1.0f, 1.0f};
+    }
+}
+
 E_Particles::E_Particles()
     : initialized(false), vertexBuffer(nullptr), indexBuffer(nullptr), mesh(nullptr), deformMode(0),
       rotationX(0.0f), rotationY(0.0f), rotationZ(0.0f)
@@ -173,25 +196,7 @@ const char* E_Particles::Render(IDirect3DTexture8* texture, int timeMs, D3DXVECT
     D3DXMatrixMultiply(&rotation, &rotX, &rotY);
     D3DXMatrixMultiply(&rotation, &rotation, &rotZ);
 
-    const TimeTerms terms = MakeTimeTerms(static_cast<float>(timeMs));
-    const DWORD diffuse = PackColour(colour);
-    ParticleVertex* out = reinterpret_cast<ParticleVertex*>(data);
-    for (int k = 0; k < count; ++k) {
-        const float* v = mesh->vertices + 3 * k;
-        const float s = Scale(deformMode, v[0], v[1], v[2], terms);
-        D3DXVECTOR3 p(v[0] * s, v[1] * s, v[2] * s);
-        if (deformMode == 3) p = Twist(p, terms);
-        D3DXVec3TransformCoord(&p, &p, &rotation);
-        p.z = (p.z + 2.0f) * placement.z;
-        p.y = p.y - placement.y;
-        p.x = p.x - placement.x;
-
-        ParticleVertex* quad = out + 4 * k;
-        quad[0] = {p.x, p.y, p.z, diffuse, 0.0f, 0.0f};
-        quad[1] = {p.x, p.y + kSpriteSize, p.z, diffuse, 0.0f, 1.0f};
-        quad[2] = {p.x + kSpriteSize, p.y, p.z, diffuse, 1.0f, 0.0f};
-        quad[3] = {p.x + kSpriteSize, p.y + kSpriteSize, p.z, diffuse, 1.0f, 1.0f};
-    }
+    BuildParticleQuads(*mesh, deformMode, rotation, timeMs, placement, PackColour(colour), data);
     vertexBuffer->Unlock();
 
     D3DXMATRIX view, world, projection;

@@ -39,6 +39,11 @@ private:
     float rotationZ;
 };
 
+// Writes the four sprite vertices (24 bytes each: position, diffuse, u, v)
+// of every point of mesh into out: deformed, rotated by rotation and placed.
+void BuildParticleQuads(const Mesh& mesh, int deformMode, const D3DXMATRIX& rotation, int timeMs,
+                        D3DXVECTOR3 placement, DWORD diffuse, void* out);
+
 // The deformation scale of one vertex at time t (milliseconds as a float),
 // and the twist of mode 3; exposed for the tests and the benchmark.
 float ParticleScale(int mode, float x, float y, float z, float t);

@@ -3,11 +3,16 @@
 
 #include <cmath>
 
-float SinF(float x) { return static_cast<float>(std::sin(static_cast<double>(x))); }
-float CosF(float x) { return static_cast<float>(std::cos(static_cast<double>(x))); }
+namespace math_detail {
+
+double SinCosSlow(double x, int quadrantShift)
+{
+    return quadrantShift ? std::cos(x) : std::sin(x);
+}
+
+}  // namespace math_detail
+
 float Atan2F(float y, float x) { return static_cast<float>(std::atan2(static_cast<double>(y), static_cast<double>(x))); }
-float SqrtF(float x) { return static_cast<float>(std::sqrt(static_cast<double>(x))); }
-float AbsF(float x) { return static_cast<float>(std::fabs(static_cast<double>(x))); }
 
 D3DXVECTOR3 CosineBlend(D3DXVECTOR3 a, D3DXVECTOR3 b, float t)
 {

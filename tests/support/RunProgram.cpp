@@ -14,7 +14,7 @@ namespace run_program {
 fs::path BuiltProgram(const std::string& name)
 {
     const char* dir = std::getenv("BRALMOND_BINARY_DIR");
-    return fs::path(dir ? dir : "build") / name;
+    return fs::path(dir ? dir : BRALMOND_BUILD_DIR) / name;
 }
 
 Result Run(const fs::path& program, const std::string& arguments, const fs::path& dir)

@@ -12,7 +12,7 @@ struct Result {
     std::string stderrText;
 };
 
-// The path of a program in the build folder (BRALMOND_BINARY_DIR, set by ctest).
+// The path of a program in the build folder (the build folder, or BRALMOND_BINARY_DIR when set).
 std::filesystem::path BuiltProgram(const std::string& name);
 
 // Runs program with arguments (a shell-quoted string) in dir.

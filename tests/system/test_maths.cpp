@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 namespace {
 const float kPi = 3.1415927f;
@@ -19,6 +21,28 @@ TEST(MathWrappers, TrigonometryAtKnownAngles)
     EXPECT_FLOAT_EQ(-1.0f, CosF(kPi));
     EXPECT_EQ(1.0f, CosF(0.0f));
     EXPECT_EQ(0.0f, SinF(0.0f));
+}
+
+TEST(MathWrappers, SineAndCosineRoundLikeTheLibraryOverTheShowsRange)
+{
+    // Arguments as the formulas make them: small angles, times in
+    // milliseconds scaled down, and a few far beyond the show's length.
+    uint32_t state = 12345;
+    int mismatches = 0;
+    for (int i = 0; i < 200000; ++i) {
+        state = state * 1664525u + 1013904223u;
+        const float x = (static_cast<float>(state >> 8) / 16777216.0f - 0.5f) * (i % 4 == 0 ? 2.0e5f : 600.0f);
+        const float expectedSin = static_cast<float>(std::sin(static_cast<double>(x)));
+        const float expectedCos = static_cast<float>(std::cos(static_cast<double>(x)));
+        mismatches += SinF(x) != expectedSin;
+        mismatches += CosF(x) != expectedCos;
+        // At most one unit in the last place apart.
+        ASSERT_LE(std::fabs(SinF(x) - expectedSin), std::fabs(std::nextafter(expectedSin, 2.0f) - expectedSin)) << x;
+        ASSERT_LE(std::fabs(CosF(x) - expectedCos), std::fabs(std::nextafter(expectedCos, 2.0f) - expectedCos)) << x;
+    }
+    EXPECT_LE(mismatches, 400) << "results differing in the last bit are rare near-ties";
+    EXPECT_EQ(SinF(3.0e9f), static_cast<float>(std::sin(3.0e9)));
+    EXPECT_TRUE(std::isnan(SinF(std::numeric_limits<float>::infinity())));
 }
 
 TEST(MathWrappers, Atan2TakesYFirst)
