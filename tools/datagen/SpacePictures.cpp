@@ -103,8 +103,10 @@ struct Nebula {
         const double px = x * 2.2, py = y * 2.2;
         const double qx = Fbm(px, py, 4096, 4096, 5, seed);
         const double qy = Fbm(px + 5.2, py + 1.3, 4096, 4096, 5, seed + 7);
-        const double f = Fbm(px + 4.0 * qx, py + 4.0 * qy, 4096, 4096, 6, seed + 13);
-        const double d = (0.5 + 0.5 * f) * mask;
+        const double f = Fbm(px + 4.0 * qx, py + 4.0 * qy, 4096, 4096, 7, seed + 13);
+        // Fine filaments along the warped flow.
+        const double fil = Ridged(px * 6.0 + 3.0 * qx, py * 6.0 + 3.0 * qy, 4096, 4096, 3, seed + 17);
+        const double d = (0.5 + 0.5 * f) * mask * (0.88 + 0.24 * fil);
         const double c = std::fmax(0.0, d - (1.0 - cover));
         const double v = 1.0 - Pow(sharp, 255.0 * c);
         const double dust = 1.0 - 0.7 * Ridged(px * 3.0, py * 3.0, 4096, 4096, 4, seed + 21);
@@ -143,13 +145,14 @@ Image MakeSpace1()
 Image MakeSpace2()
 {
     Image img(kW, kH);
-    // A faint blue-violet veil with bright knots, far from the first picture's
-    // band so the two do not pile up, and a few warm star-forming glows.
-    const Nebula neb{0x5ace2u, 0.42, 0.975, 0.55, {0.25, 0.35, 0.95}};
+    // A blue-violet veil with bright knots in the lower half (scene 5 shows
+    // the picture growing from its lower-left corner, so that part stays in
+    // view), away from the first picture's band so the two do not pile up.
+    const Nebula neb{0x5ace2u, 0.45, 0.975, 0.6, {0.25, 0.35, 0.95}};
     Shade(img, 1, [&](double u, double v) {
         const double x = u * kW / kH, y = v;
-        const double cx = x - 1.0, cy = y - 0.25;
-        const double mask = Clamp(0.25 + 0.9 * Exp(-(cx * cx * 0.6 + cy * cy) / 0.12), 0.0, 1.2);
+        const double cx = x - 0.75, cy = y - 0.72;
+        const double mask = Clamp(0.25 + 0.95 * Exp(-(cx * cx * 0.5 + cy * cy) / 0.1), 0.0, 1.2);
         Rgb c = neb.At(x + 3.1, y + 7.7, mask);
         return Rgb{c.b * 0.55, c.g * 0.6, c.r * 0.9 + c.b * 0.4};
     });
@@ -157,7 +160,7 @@ Image MakeSpace2()
     // Globular glows: many small stars packed around a few centres.
     Image stars(kW, kH);
     for (int cl = 0; cl < 3; ++cl) {
-        const double gx = rng.Range(80.0, 720.0), gy = rng.Range(60.0, 540.0);
+        const double gx = rng.Range(60.0, 560.0), gy = rng.Range(200.0, 560.0);
         const double spread = rng.Range(10.0, 22.0);
         const Rgb tint = cl == 0 ? Rgb{1.0, 0.85, 0.6} : Rgb{0.8, 0.9, 1.0};
         Splat(stars, gx, gy, spread * 1.5, tint * 0.10, false);
