@@ -98,7 +98,7 @@ Sample MakeHat(bool open)
         for (int k = 0; k < 6; ++k) m += osc[k].Next(freqs[k] * 1.7 / kRate);
         m = m / 6.0 + 0.25 * noise.Next();
         const double attack = Clamp(t / 0.0008, 0.0, 1.0);
-        s[i] = static_cast<float>(hp.High(bp.Band(m)) * Exp(-t / decay) * attack * 1.4);
+        s[i] = static_cast<float>(hp.High(bp.Band(m)) * Exp(-t / decay) * attack * 2.2);
     }
     TailFade(s, open ? 0.05 : 0.01);
     return s;

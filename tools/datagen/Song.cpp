@@ -114,7 +114,7 @@ public:
     void Clap(double beat, double gain = 1.0) { Hit(clap, beat, 0.42 * gain, -0.1, 0.35); }
     void Hat(double beat, double gain, bool open, double maxBeats = 0.0)
     {
-        Hit(open ? openHat : closedHat, beat, (open ? 0.16 : 0.2) * gain, 0.3, 0.05, maxBeats);
+        Hit(open ? openHat : closedHat, beat, (open ? 0.2 : 0.28) * gain, 0.3, 0.05, maxBeats);
     }
     void Crash(double beat, double gain = 1.0) { Hit(crash, beat, 0.42 * gain, -0.25, 0.3); }
     void Boom(double beat, double gain = 1.0)
