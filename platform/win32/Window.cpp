@@ -244,11 +244,18 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
             flags |= SDL_WINDOW_RESIZABLE;
         } else {
             // Full screen at the desktop's resolution: no display-mode change.
+            // The window is made at that size too, so that it covers the
+            // screen even where no window manager applies the full-screen state.
             flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+            SDL_DisplayMode desktop;
+            if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+                width = desktop.w;
+                height = desktop.h;
+            }
         }
         if (dwExStyle & WS_EX_TOPMOST) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-        sdlWindow = SDL_CreateWindow(lpWindowName ? lpWindowName : "", SDL_WINDOWPOS_CENTERED,
-                                     SDL_WINDOWPOS_CENTERED, width, height, flags);
+        const int position = options.windowed ? SDL_WINDOWPOS_CENTERED : 0;
+        sdlWindow = SDL_CreateWindow(lpWindowName ? lpWindowName : "", position, position, width, height, flags);
         if (!sdlWindow) {
             SDL_Log("SDL_CreateWindow failed: %s", SDL_GetError());
             return nullptr;
