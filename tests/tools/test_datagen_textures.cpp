@@ -14,21 +14,22 @@
 using namespace datagen;
 
 namespace {
-// Generated once per test program: every texture of the catalogue.
-const std::map<std::string, Image>& Textures()
+// Each texture is drawn on first use and kept for the rest of the program
+// (ctest runs every case in its own process, so cases draw only what they
+// look at).
+const Image& Texture(const std::string& name)
 {
-    static const std::map<std::string, Image> all = [] {
-        std::map<std::string, Image> m;
-        for (const AssetInfo& a : Catalog()) {
-            if (a.kind != AssetKind::Texture) continue;
-            Image img;
-            std::string error;
-            EXPECT_TRUE(MakeTexture(a, img, error)) << a.name << ": " << error;
-            m[a.name] = img;
-        }
-        return m;
-    }();
-    return all;
+    static std::map<std::string, Image> cache;
+    auto it = cache.find(name);
+    if (it != cache.end()) return it->second;
+    Image img;
+    std::string error;
+    const AssetInfo* info = FindAsset(name);
+    EXPECT_NE(info, nullptr) << name;
+    if (info) {
+        EXPECT_TRUE(MakeTexture(*info, img, error)) << name << ": " << error;
+    }
+    return cache[name] = img;
 }
 
 uint32_t U32(const std::vector<uint8_t>& b, size_t at)
@@ -87,7 +88,7 @@ TEST(Textures, EveryTextureIsA24BitBmpOfItsSize)
     for (const AssetInfo& a : Catalog()) {
         if (a.kind != AssetKind::Texture) continue;
         SCOPED_TRACE(a.name);
-        const Image& img = Textures().at(a.name);
+        const Image& img = Texture(a.name);
         const std::vector<uint8_t> bytes = EncodeBmp(img);
         Image back;
         ASSERT_TRUE(DecodeBmp(bytes, back));
@@ -106,7 +107,7 @@ TEST(Textures, TilingTexturesAreSeamless)
     for (const AssetInfo& a : Catalog()) {
         if (!a.tiles) continue;
         SCOPED_TRACE(a.name);
-        const Image& img = Textures().at(a.name);
+        const Image& img = Texture(a.name);
         // The step from the last column to the first (as the neighbouring
         // tile continues) is no bigger than steps inside the picture.
         double inside = 0.0, seamX = 0.0, seamY = 0.0;
@@ -139,7 +140,7 @@ TEST(Textures, SpritesAndCardsHaveBlackBorders)
 {
     for (const char* name : {"Partikel1.bmp", "Partikel2.bmp", "Cred1.bmp", "Cred2.bmp", "Title.bmp"}) {
         SCOPED_TRACE(name);
-        const Image& img = Textures().at(name);
+        const Image& img = Texture(name);
         const std::vector<uint8_t> bytes = EncodeBmp(img);
         Image q;
         ASSERT_TRUE(DecodeBmp(bytes, q));
@@ -159,7 +160,7 @@ TEST(Textures, CardInkIsCentred)
 {
     for (const char* name : {"Cred1.bmp", "Cred2.bmp", "Title.bmp"}) {
         SCOPED_TRACE(name);
-        const Image& img = Textures().at(name);
+        const Image& img = Texture(name);
         double sx = 0.0, s = 0.0;
         for (int y = 0; y < img.height; ++y)
             for (int x = 0; x < img.width; ++x) {
@@ -179,7 +180,7 @@ TEST(Textures, EmptySpaceIsExactlyBlack)
     for (const char* name : {"Space2.bmp", "Cyber.bmp", "Gangbang.bmp"}) {
         SCOPED_TRACE(name);
         Image q;
-        ASSERT_TRUE(DecodeBmp(EncodeBmp(Textures().at(name)), q));
+        ASSERT_TRUE(DecodeBmp(EncodeBmp(Texture(name)), q));
         size_t black = 0;
         for (int y = 0; y < q.height; ++y)
             for (int x = 0; x < q.width; ++x) {
@@ -193,7 +194,7 @@ TEST(Textures, EmptySpaceIsExactlyBlack)
 TEST(Textures, PlaneIsMidDarkForDoubling)
 {
     // Drawn with MODULATE2X: a mean well under half keeps it from burning out.
-    const Image& img = Textures().at("Plane.bmp");
+    const Image& img = Texture("Plane.bmp");
     double sum = 0.0;
     for (float v : img.rgb) sum += v;
     const double mean = sum / img.rgb.size() * 255.0;
@@ -208,7 +209,7 @@ TEST(Textures, SameBytesEveryTime)
         Image again;
         std::string error;
         ASSERT_TRUE(MakeTexture(*FindAsset(name), again, error));
-        EXPECT_EQ(EncodeBmp(again), EncodeBmp(Textures().at(name)));
+        EXPECT_EQ(EncodeBmp(again), EncodeBmp(Texture(name)));
     }
 }
 
