@@ -101,8 +101,8 @@ Image MakeBlobbyEnv()
         // Pearl base: soft gradient from rose to sea green over the sphere,
         // with a faint milky swirl.
         const double swirl = Fbm(n.x * 2.0 + 3.0, n.y * 2.0 + 3.0, 64, 64, 4, 88u);
-        Rgb base = MixRgb(Rgb{0.85, 0.45, 0.65}, Rgb{0.25, 0.75, 0.75}, Clamp(0.5 + 0.45 * n.x - 0.35 * n.y + 0.5 * swirl, 0.0, 1.0));
-        base = base * (0.6 + 0.35 * (-n.z));
+        Rgb base = MixRgb(Rgb{0.8, 0.15, 0.55}, Rgb{0.1, 0.7, 0.85}, Clamp(0.5 + 0.3 * n.x + 0.45 * n.y + 0.6 * swirl, 0.0, 1.0));
+        base = base * (0.4 + 0.6 * Clamp(0.3 - 0.5 * n.x + 0.6 * n.y - 0.6 * n.z, 0.0, 1.0));
         // Iridescent rim: hue turns with the angle around the view axis.
         const double ang = Atan2(n.y, n.x);
         const Rgb irid{0.5 + 0.5 * Cos(ang * 2.0), 0.5 + 0.5 * Cos(ang * 2.0 + 2.1), 0.5 + 0.5 * Cos(ang * 2.0 + 4.2)};

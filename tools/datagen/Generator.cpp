@@ -143,7 +143,7 @@ int RunGenerator(const Options& options, std::FILE* log)
         if (a->kind == AssetKind::Terrain && preview) {
             // Scene 4 shows its map upside down; preview it as seen.
             const bool flipped = std::string(a->name) == "Scape2.map";
-            terrains.push_back({a->name, TerrainPreview(bytes, flipped ? -1.0 : 1.0), flipped ? "heights as seen (turned over)" : "heights"});
+            terrains.push_back({a->name, TerrainPreview(bytes, flipped ? -1.0 : 1.0), flipped ? "heights as seen" : "heights"});
         }
         // In preview mode existing files are still left alone.
         if (!preview || options.force || !FileExists(options.outDir + "/" + a->name)) run.Write(a->name, bytes);
