@@ -127,6 +127,14 @@ public:
         Crash(beat, gain);
         Boom(beat, gain);
     }
+    // The crash played backwards, so that it swells into the given beat.
+    void Swell(double beat, double beats, double gain)
+    {
+        const size_t n = std::min(crash.size(), static_cast<size_t>(beats * kBeat));
+        Sample s(n);
+        for (size_t k = 0; k < n; ++k) s[k] = crash[n - 1 - k] * static_cast<float>(k) / n;
+        Hit(s, beat - static_cast<double>(n) / kBeat, gain, 0.2, 0.4);
+    }
     void Riser(double from, double to, double gain)
     {
         const Sample s = MakeRiser((to - from) * 0.5, static_cast<unsigned>(from));
@@ -309,7 +317,7 @@ void Compose(Arranger& a)
     // from beat 1, so beat 81 starts a bar), an arpeggio from the first card,
     // bass from the second, drums from the title.
     const Progression intro{kAm, kF, kC, kG, kAm, kF, kC, kG, kAm, kE};
-    a.Boom(0, 0.5);
+    a.Boom(0, 0.3);
     a.Chime(0, 69, 0.8, 0.0);
     a.Pads(0, 81, 1, intro, 8, 1.3, 1400);
     for (double card : {15.0, 30.0}) {
@@ -333,6 +341,7 @@ void Compose(Arranger& a)
     for (double b = 65; b < 77; b += 2) a.Clap(b + 1, 0.8);
     // The title's rush (78) on a two-bar build into scene 2.
     a.Riser(73, 81, 0.6);
+    a.Swell(81, 3, 0.6);
     a.Roll(77, 81, 1.0);
     for (double b = 77; b < 80.9; b += 1) a.Kick(b, 0.9);
     a.BassLine(77, 81, 1, intro, 8, BassStyle::Rolling, 0.9);
@@ -373,6 +382,7 @@ void Compose(Arranger& a)
     a.Melody(kMelodyA, 181, 213, 12, 0.8);
     a.Arp(181, 217, 181, blob, 4, 0.8, 0.5, 0.9);
     a.Riser(213, 222, 0.7);
+    a.Swell(222, 3, 0.6);
     a.Roll(217, 221, 1.0);
     for (double b = 217; b < 221; b += 1) a.Kick(b);
 
@@ -417,6 +427,7 @@ void Compose(Arranger& a)
     a.Drums(326, 331, Groove::Full);
     a.Pads(326, 339, 326, {kF, kG, kE, kE}, 4, 1.0, 2600);
     a.Riser(331, 339, 0.7);
+    a.Swell(339, 3, 0.7);
     a.Roll(335, 339, 1.0);
     for (double b = 331; b < 339; b += 1) a.Kick(b, 0.8);
 
