@@ -537,6 +537,13 @@ bool CurrentStreamSeconds(double& seconds)
     return true;
 }
 
+uint32_t CurrentStream()
+{
+    BassState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    return Find(state, state.current) ? state.current : 0;
+}
+
 bool RenderPlayedAudio(double fromSeconds, double toSeconds, std::vector<int16_t>& out)
 {
     out.clear();

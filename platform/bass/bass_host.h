@@ -12,6 +12,10 @@ namespace bass_host {
 // stream plays.
 bool CurrentStreamSeconds(double& seconds);
 
+// The handle of the stream played last (the soundtrack), or 0 when none; the
+// host seeks it to begin a live show at a later music time.
+uint32_t CurrentStream();
+
 // Rate of the audio that RenderPlayedAudio makes; always stereo 16-bit.
 constexpr int kPlayedAudioRate = 44100;
 

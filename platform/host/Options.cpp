@@ -1,6 +1,8 @@
 // Parsing of the host's command-line options (see Options.h).
 #include "Options.h"
 
+#include "Ffmpeg.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -73,7 +75,15 @@ std::string UsageText()
            "  --out DIR          folder for the screenshots (default: the working directory)\n"
            "  --size WxH         render at this resolution; the picture keeps its 4:3 shape\n"
            "  --vsync            wait for the display's refresh when presenting\n"
-           "  --help             show this text\n";
+           "  --start SECONDS    begin the show at this music time\n"
+           "  --capture FILE     render every frame and the sound into a video (.mp4, .mkv or .webm)\n"
+           "                     with ffmpeg; implies --headless\n"
+           "  --frames DIR       render every frame as DIR/frame-NNNNNN.png and the sound as\n"
+           "                     DIR/audio.wav; implies --headless\n"
+           "  --help             show this text\n"
+           "\n"
+           "A capture starts at --start (default 0) and ends where the show ends or\n"
+           "before the frame that reaches --until.\n";
 }
 
 ParseResult ParseOptions(int argc, char** argv, Options& options, std::string& message)
@@ -103,6 +113,7 @@ ParseResult ParseOptions(int argc, char** argv, Options& options, std::string& m
                 message = "Invalid frame rate for --fps: " + v;
                 return ParseResult::Error;
             }
+            options.fpsText = v;
         } else if (arg == "--until") {
             if (!value(v)) return ParseResult::Error;
             if (!ParseNumber(v, options.until) || options.until < 0.0) {
@@ -128,8 +139,39 @@ ParseResult ParseOptions(int argc, char** argv, Options& options, std::string& m
                 message = "Invalid size for --size (expected WIDTHxHEIGHT): " + v;
                 return ParseResult::Error;
             }
+        } else if (arg == "--start") {
+            if (!value(v)) return ParseResult::Error;
+            if (!ParseNumber(v, options.start) || options.start < 0.0) {
+                message = "Invalid time for --start: " + v;
+                return ParseResult::Error;
+            }
+        } else if (arg == "--capture") {
+            if (!value(v)) return ParseResult::Error;
+            if (!VideoFormatFor(v)) {
+                message = "--capture writes " + KnownVideoExtensions() + " files; cannot tell the format of: " + v;
+                return ParseResult::Error;
+            }
+            options.capturePath = v;
+        } else if (arg == "--frames") {
+            if (!value(v)) return ParseResult::Error;
+            if (v.empty()) {
+                message = "Empty folder for --frames.";
+                return ParseResult::Error;
+            }
+            options.framesDir = v;
         } else {
             message = "Unknown option: " + arg;
+            return ParseResult::Error;
+        }
+    }
+    if (!options.capturePath.empty() || !options.framesDir.empty()) options.headless = true;
+    if (!options.capturePath.empty()) {
+        // 4:2:0 video has one colour sample for every two by two pixels.
+        const int width = options.outputWidth > 0 ? options.outputWidth : 800;
+        const int height = options.outputHeight > 0 ? options.outputHeight : 600;
+        if (width % 2 != 0 || height % 2 != 0) {
+            message = "--capture needs an even width and height: " + std::to_string(width) + "x" +
+                      std::to_string(height);
             return ParseResult::Error;
         }
     }

@@ -1,9 +1,11 @@
 // The process's entry point: reads the host's options, sets SDL up for a
-// window (or nothing, for a headless run), runs the system's WinMain and turns
-// its outcome into an exit status: 0 for a normal end, 1 after an error box,
-// 2 for a bad command line.
+// window (or nothing, for a headless run), prepares a capture, runs the
+// system's WinMain, finishes the capture and turns the outcome into an exit
+// status: 0 for a normal end, 1 after an error box or a failed capture, 2 for
+// a bad command line.
 #include <windows.h>
 
+#include "host/Capture.h"
 #include "host/Options.h"
 #include "host/host.h"
 
@@ -35,6 +37,11 @@ int main(int argc, char** argv)
         }
     }
 
+    if (!host::PrepareCapture(options, message)) {
+        std::fprintf(stderr, "bralmond: %s\n", message.c_str());
+        return 1;
+    }
+
     if (!options.headless) {
         SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
@@ -49,5 +56,9 @@ int main(int argc, char** argv)
     WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOW);
 
     SDL_Quit();
-    return host::ErrorBoxShown() ? 1 : 0;
+    if (!host::FinishCapture(message)) {
+        if (!message.empty()) std::fprintf(stderr, "bralmond: %s\n", message.c_str());
+        return 1;
+    }
+    return host::ErrorBoxShown() || host::RunFailed() ? 1 : 0;
 }

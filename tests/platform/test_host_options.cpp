@@ -60,12 +60,38 @@ TEST(HostOptions, FractionalFrameRatesAreAccepted)
     EXPECT_NEAR(options.fps, 59.94006, 1e-5);
 }
 
+TEST(HostOptions, CaptureOptionsImplyHeadlessAndKeepTheRateAsWritten)
+{
+    host::Options options;
+    std::string message;
+    ASSERT_EQ(Parse({"--capture", "show.MKV", "--fps", "60000/1001", "--start", "45.5", "--frames", "pics"}, options,
+                    message),
+              host::ParseResult::Run)
+        << message;
+    EXPECT_TRUE(options.headless);
+    EXPECT_EQ(options.capturePath, "show.MKV");
+    EXPECT_EQ(options.framesDir, "pics");
+    EXPECT_EQ(options.fpsText, "60000/1001") << "ffmpeg gets the exact fraction";
+    EXPECT_DOUBLE_EQ(options.start, 45.5);
+
+    host::Options frames;
+    ASSERT_EQ(Parse({"--frames", "out"}, frames, message), host::ParseResult::Run) << message;
+    EXPECT_TRUE(frames.headless);
+    EXPECT_EQ(frames.fpsText, "60");
+    EXPECT_EQ(frames.start, 0.0);
+
+    host::Options live;
+    ASSERT_EQ(Parse({"--start", "130", "--windowed"}, live, message), host::ParseResult::Run) << message;
+    EXPECT_FALSE(live.headless) << "--start alone plays live";
+}
+
 TEST(HostOptions, HelpIsRecognisedAndListsTheOptions)
 {
     host::Options options;
     std::string message;
     EXPECT_EQ(Parse({"--help"}, options, message), host::ParseResult::Help);
-    for (const char* option : {"--windowed", "--headless", "--fps", "--until", "--shots", "--out", "--size"})
+    for (const char* option : {"--windowed", "--headless", "--fps", "--until", "--shots", "--out", "--size", "--start",
+                               "--capture", "--frames"})
         EXPECT_NE(host::UsageText().find(option), std::string::npos) << option;
 }
 
@@ -76,7 +102,9 @@ TEST(HostOptions, UnknownAndMalformedOptionsAreRefusedWithAMessage)
         {"--fps", "60/0"},    {"--until", "-1"},   {"--until", "1e999"},    {"--shots", ""},
         {"--shots", "5,,6"},  {"--shots", "5,"},   {"--shots", "x"},        {"--size", "800"},
         {"--size", "0x600"},  {"--size", "8x6"},   {"--size", "800.5x600"}, {"--out", ""},
-        {"--shots", "../5"},
+        {"--shots", "../5"},  {"--start", "-1"},   {"--start", "x"},        {"--start"},
+        {"--capture"},        {"--capture", "show.avi"},                    {"--capture", "show"},
+        {"--frames", ""},     {"--capture", "a.mp4", "--size", "801x600"},  {"--size", "800x599", "--capture", "a.mp4"},
     };
     for (const auto& args : bad) {
         host::Options options;

@@ -1,0 +1,322 @@
+// Capture of a headless run (see Capture.h). ffmpeg gets the raw frames
+// through a pipe while the show renders, so encoding runs beside rendering;
+// the sound is collected in a WAV file and added to the video when the show
+// has ended, which keeps both exact without the two streams having to be
+// interleaved into one pipe.
+#include "Capture.h"
+
+#include "Ffmpeg.h"
+#include "PngWriter.h"
+#include "Process.h"
+#include "WavWriter.h"
+#include "host.h"
+
+#include "bass/bass_host.h"
+#include "d3d8/d3d8_host.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace host {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The show closes itself when the music reaches 210 seconds.
+constexpr double kShowEnd = 210.0;
+// Progress updates a second, at most.
+constexpr double kProgressInterval = 0.25;
+
+struct CaptureState {
+    bool active = false;
+    bool failed = false;
+    std::string videoPath;  // --capture: the video, and its temporary parts beside it
+    const VideoFormat* format = nullptr;
+    std::string ffmpeg;
+    std::string silentVideoPath;
+    std::string soundPath;
+    ChildProcess encoder;
+    WavWriter videoSound;
+    std::string framesDir;  // --frames: the pictures and their sound
+    WavWriter framesSound;
+    int width = 0;
+    int height = 0;
+    uint64_t frames = 0;
+    double lastMusic = 0.0;
+    Clock::time_point started;
+    Clock::time_point lastProgress;
+    bool progressShown = false;
+    std::vector<uint8_t> rgb;
+    std::vector<int16_t> sound;
+};
+
+CaptureState& S()
+{
+    static CaptureState state;
+    return state;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+double SecondsSince(Clock::time_point then)
+{
+    return std::chrono::duration<double>(Clock::now() - then).count();
+}
+
+void EndProgressLine()
+{
+    if (!S().progressShown) return;
+    std::fputc('\n', stderr);
+    S().progressShown = false;
+}
+
+void ShowProgress(bool force)
+{
+    CaptureState& s = S();
+    const Clock::time_point now = Clock::now();
+    if (!force && s.progressShown && std::chrono::duration<double>(now - s.lastProgress).count() < kProgressInterval)
+        return;
+    s.lastProgress = now;
+    const double elapsed = SecondsSince(s.started);
+    const double rate = elapsed > 0.0 ? static_cast<double>(s.frames) / elapsed : 0.0;
+    const Options& options = CurrentOptions();
+    const double end = options.until >= 0.0 ? std::min(options.until, kShowEnd) : kShowEnd;
+    const double framesLeft = std::max(0.0, (end - s.lastMusic) * options.fps);
+    const double left = rate > 0.0 ? framesLeft / rate : -1.0;
+    std::fprintf(stderr, "\r%s", ProgressLine(s.frames, s.lastMusic, rate, left).c_str());
+    std::fflush(stderr);
+    s.progressShown = true;
+}
+
+void Fail(const std::string& message)
+{
+    S().failed = true;
+    EndProgressLine();
+    FailRun(message);
+}
+
+// Starts ffmpeg on the first frame, when the picture's size is known.
+bool StartEncoder(int width, int height)
+{
+    CaptureState& s = S();
+    std::string message;
+    if (!OpenWav(s.videoSound, s.soundPath, bass_host::kPlayedAudioRate, 2, message)) {
+        Fail(message);
+        return false;
+    }
+    const auto command = EncodeFramesCommand(s.ffmpeg, *s.format, width, height, CurrentOptions().fpsText,
+                                             s.silentVideoPath);
+    if (!StartProcess(command, true, s.encoder, message)) {
+        Fail(message);
+        return false;
+    }
+    return true;
+}
+
+void RemoveParts()
+{
+    if (!S().silentVideoPath.empty()) ::unlink(S().silentVideoPath.c_str());
+    if (!S().soundPath.empty()) ::unlink(S().soundPath.c_str());
+}
+
+}  // namespace
+
+std::string ProgressLine(uint64_t frames, double musicSeconds, double framesPerSecond, double secondsLeft)
+{
+    char left[32] = "?";
+    if (secondsLeft >= 0.0) {
+        const long total = std::lround(secondsLeft);
+        if (total >= 3600)
+            std::snprintf(left, sizeof left, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
+        else
+            std::snprintf(left, sizeof left, "%ld:%02ld", total / 60, total % 60);
+    }
+    char line[160];
+    std::snprintf(line, sizeof line, "frame %llu  music %.2f s  %.1f fps  %s left  ",
+                  static_cast<unsigned long long>(frames), musicSeconds, framesPerSecond, left);
+    return line;
+}
+
+bool PrepareCapture(const Options& options, std::string& message)
+{
+    ResetCapture();
+    CaptureState& s = S();
+    if (options.capturePath.empty() && options.framesDir.empty()) return true;
+    if (!options.capturePath.empty()) {
+        s.format = VideoFormatFor(options.capturePath);
+        if (!s.format) {
+            message = "--capture writes " + KnownVideoExtensions() + " files: " + options.capturePath;
+            return false;
+        }
+        s.ffmpeg = FindOnPath("ffmpeg");
+        if (s.ffmpeg.empty()) {
+            message = "--capture needs ffmpeg, which is not on the PATH (install the Debian package ffmpeg).";
+            return false;
+        }
+        const std::string folder = FolderOf(options.capturePath);
+        if (!IsFolder(folder) || ::access(folder.c_str(), W_OK) != 0) {
+            message = "cannot write the video into " + folder + ": " +
+                      (IsFolder(folder) ? "the folder is not writable." : "no such folder.");
+            return false;
+        }
+        s.videoPath = options.capturePath;
+        // The parts are hidden files beside the video, on the same disk.
+        const std::string stem = (folder == "." ? std::string() : folder + "/") + "." + NameOf(s.videoPath);
+        s.silentVideoPath = stem + ".video-part";
+        s.soundPath = stem + ".sound-part.wav";
+    }
+    if (!options.framesDir.empty()) {
+        if (!IsFolder(options.framesDir) && ::mkdir(options.framesDir.c_str(), 0777) != 0) {
+            message = "cannot make the folder for --frames " + options.framesDir + ": " + std::strerror(errno);
+            return false;
+        }
+        if (!OpenWav(s.framesSound, options.framesDir + "/audio.wav", bass_host::kPlayedAudioRate, 2, message))
+            return false;
+        s.framesDir = options.framesDir;
+    }
+    // A dead ffmpeg shows as a failed write, not as a signal that ends the show.
+    ::signal(SIGPIPE, SIG_IGN);
+    s.active = true;
+    s.started = s.lastProgress = Clock::now();
+    return true;
+}
+
+void CaptureFrame(IDirect3DDevice8* device, double musicSeconds)
+{
+    CaptureState& s = S();
+    if (!s.active || s.failed) return;
+    int width = 0, height = 0;
+    if (!d3d8_host::ReadBackBuffer(device, s.rgb, width, height)) {
+        Fail("cannot read the rendered frame back.");
+        return;
+    }
+    if (s.frames == 0) {
+        s.width = width;
+        s.height = height;
+        s.started = Clock::now();
+        if (!s.videoPath.empty() && !StartEncoder(width, height)) return;
+    } else if (width != s.width || height != s.height) {
+        Fail("the size of the rendered frames changed during the capture.");
+        return;
+    }
+    if (s.encoder.input >= 0 && !WriteAll(s.encoder.input, s.rgb.data(), s.rgb.size())) {
+        Fail("ffmpeg stopped taking frames; the video is not complete.");
+        return;
+    }
+    if (!s.framesDir.empty()) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame-%06llu.png", static_cast<unsigned long long>(s.frames));
+        if (!WritePng(s.framesDir + name, s.rgb, width, height)) {
+            Fail("cannot write " + s.framesDir + name);
+            return;
+        }
+    }
+    // The sound from this frame's moment on the virtual clock to the next's.
+    const double fps = CurrentOptions().fps;
+    const uint64_t frame = PresentedFrames();
+    bass_host::RenderPlayedAudio(static_cast<double>(frame) / fps, static_cast<double>(frame + 1) / fps, s.sound);
+    if ((s.videoSound.file && !AppendWav(s.videoSound, s.sound)) ||
+        (s.framesSound.file && !AppendWav(s.framesSound, s.sound))) {
+        Fail("cannot write the sound of the capture.");
+        return;
+    }
+    ++s.frames;
+    s.lastMusic = musicSeconds;
+    ShowProgress(false);
+}
+
+bool FinishCapture(std::string& message)
+{
+    CaptureState& s = S();
+    if (!s.active) return true;
+    if (s.frames > 0 && !s.failed) ShowProgress(true);
+    EndProgressLine();
+    s.active = false;
+    bool ok = !s.failed;
+    if (s.framesSound.file && !CloseWav(s.framesSound) && ok) {
+        message = "cannot write " + s.framesDir + "/audio.wav";
+        ok = false;
+    }
+    if (!s.videoPath.empty()) {
+        const bool soundOk = CloseWav(s.videoSound);
+        if (s.encoder.pid > 0) {
+            std::string why;
+            const int status = WaitForProcess(s.encoder, why);
+            if (status != 0 && ok) {
+                message = "ffmpeg could not encode the video (" +
+                          (status < 0 ? why : "exit status " + std::to_string(status)) + ").";
+                ok = false;
+            }
+        }
+        if (ok && !soundOk) {
+            message = "cannot write the sound of the capture to " + s.soundPath;
+            ok = false;
+        }
+        if (ok && s.frames == 0) {
+            message = "no frame was rendered, so no video was written.";
+            ok = false;
+        }
+        if (ok) {
+            std::string why;
+            const int status =
+                RunProcess(AddSoundCommand(s.ffmpeg, *s.format, s.silentVideoPath, s.soundPath, s.videoPath), why);
+            if (status != 0) {
+                message = "ffmpeg could not write " + s.videoPath + " (" +
+                          (status < 0 ? why : "exit status " + std::to_string(status)) + ").";
+                ok = false;
+            }
+        }
+        RemoveParts();
+    }
+    if (ok && s.frames > 0) {
+        const double elapsed = SecondsSince(s.started);
+        const double length = static_cast<double>(s.frames) / CurrentOptions().fps;
+        std::fprintf(stderr, "Captured %llu frames (%.2f s) in %.1f s: %.1f frames a second, %.2f times real time.\n",
+                     static_cast<unsigned long long>(s.frames), length, elapsed,
+                     elapsed > 0.0 ? static_cast<double>(s.frames) / elapsed : 0.0,
+                     elapsed > 0.0 ? length / elapsed : 0.0);
+    }
+    return ok;
+}
+
+void ResetCapture()
+{
+    CaptureState& s = S();
+    if (s.encoder.pid > 0) {
+        std::string ignored;
+        WaitForProcess(s.encoder, ignored);
+    }
+    CloseWav(s.videoSound);
+    CloseWav(s.framesSound);
+    if (s.active) RemoveParts();
+    s = CaptureState{};
+}
+
+}  // namespace host
