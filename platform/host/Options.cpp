@@ -164,6 +164,10 @@ ParseResult ParseOptions(int argc, char** argv, Options& options, std::string& m
             return ParseResult::Error;
         }
     }
+    if (options.until >= 0.0 && options.start > 0.0 && options.until <= options.start) {
+        message = "--until must come after --start.";
+        return ParseResult::Error;
+    }
     if (!options.capturePath.empty() || !options.framesDir.empty()) options.headless = true;
     if (!options.capturePath.empty()) {
         // 4:2:0 video has one colour sample for every two by two pixels.

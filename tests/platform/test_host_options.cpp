@@ -105,6 +105,7 @@ TEST(HostOptions, UnknownAndMalformedOptionsAreRefusedWithAMessage)
         {"--shots", "../5"},  {"--start", "-1"},   {"--start", "x"},        {"--start"},
         {"--capture"},        {"--capture", "show.avi"},                    {"--capture", "show"},
         {"--frames", ""},     {"--capture", "a.mp4", "--size", "801x600"},  {"--size", "800x599", "--capture", "a.mp4"},
+        {"--start", "20", "--until", "20"},
     };
     for (const auto& args : bad) {
         host::Options options;

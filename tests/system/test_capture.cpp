@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
@@ -360,6 +361,24 @@ TEST_F(Capture, AStartGivesTheFrameThatARunFromTheBeginningShows)
     EXPECT_EQ(a.rgb, b.rgb);
     // The scene's clock reads 24 s, not 4: the title card is on screen.
     EXPECT_GT(RedBox(b, kCardRed).Width(), 5);
+}
+
+TEST_F(Capture, ALiveStartSeeksTheMusicAndMovesTheClocks)
+{
+    if (std::system("command -v xvfb-run > /dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run for a display";
+    fs::create_directories(*folder / "live");
+    // Four and a half seconds of the show on the wall clock: a run that did
+    // not seek to 20 s would need 24 and be stopped.
+    const std::string command = "cd '" + folder->string() +
+                                "' && SDL_AUDIODRIVER=dummy timeout 15 xvfb-run -a '" +
+                                run_program::BuiltProgram("bralmond").string() +
+                                "' --windowed --start 20 --until 24.5 --shots 24 --out live > /dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const Picture shot = ReadPng(*folder / "live" / "shot-24.png");
+    ASSERT_EQ(shot.width, 800);
+    EXPECT_GT(RedBox(shot, kCardRed).Width(), 20) << "the scene's clock reads 24 s, not 4: the title card shows";
 }
 
 TEST_F(Capture, AStartPastTheSoundtracksEndFailsClearly)
