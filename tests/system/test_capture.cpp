@@ -4,6 +4,7 @@
 // failures (no ffmpeg, an output ffmpeg cannot write, an unknown format).
 #include "RunProgram.h"
 #include "SceneData.h"
+#include "ShellTesting.h"
 #include "Shell.h"
 #include "TestMp3.h"
 
@@ -426,27 +427,6 @@ TEST_F(Capture, AnOutputFfmpegCannotWriteFailsTheRun)
 }
 
 // --- The clocks of --start, in the process -----------------------------------
-
-void ResetShellState()
-{
-    g_direct3d = nullptr;
-    g_window = nullptr;
-    g_windowClassRegistered = false;
-    g_deviceCaps = {};
-    g_device = nullptr;
-    std::fill(std::begin(g_scenes), std::end(g_scenes), nullptr);
-    g_currentScene = nullptr;
-    g_frameMessage = nullptr;
-    g_quitRequested = false;
-    g_deviceLost = false;
-    g_soundReady = false;
-    g_demoClock = nullptr;
-    win32_testing::Reset();
-    d3d8_testing::Reset();
-    bass_testing::Reset();
-    host::ResetForTesting();
-    call_log::Take();
-}
 
 class StartClocks : public ::testing::Test {
 protected:

@@ -6,6 +6,7 @@
 
 #include "P_Part.h"
 #include "SceneData.h"
+#include "ShellTesting.h"
 #include "TestMp3.h"
 #include "Sound.h"
 #include "Timer.h"
@@ -27,28 +28,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-void ResetShellState()
-{
-    g_direct3d = nullptr;
-    g_window = nullptr;
-    g_windowClassRegistered = false;
-    g_deviceCaps = {};
-    g_device = nullptr;
-    std::fill(std::begin(g_scenes), std::end(g_scenes), nullptr);
-    g_currentScene = nullptr;
-    g_frameMessage = nullptr;
-    g_quitRequested = false;
-    g_deviceLost = false;
-    g_soundReady = false;
-    g_demoClock = nullptr;
-    g_stream = 0;
-    win32_testing::Reset();
-    d3d8_testing::Reset();
-    bass_testing::Reset();
-    host::ResetForTesting();
-    call_log::Take();
-}
 
 // The entries of the log that tell start-up and shutdown apart, in order.
 std::vector<std::string> Milestones(const std::vector<std::string>& log)
