@@ -14,6 +14,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -21,6 +22,9 @@
 namespace host {
 
 namespace {
+
+// The show ends at 210 seconds of music; a headless run this long has looped.
+const double kHeadlessLimitSeconds = 300.0;
 
 struct State {
     Options options;
@@ -128,6 +132,13 @@ void OnFramePresented(IDirect3DDevice8* device)
         }
     }
     ++S().presentedFrames;
+    // A soundtrack shorter than the show loops back to the first scene, so the
+    // show never reaches its end. A live viewer presses Escape; a headless run
+    // has nobody to do so, and stops once its clock is well past the show.
+    const double limit = std::max(kHeadlessLimitSeconds, S().options.until + 60.0);
+    if (S().options.headless && !S().runFailed && VirtualSeconds() > limit)
+        FailRun("the show did not end after " + std::to_string(static_cast<int>(limit)) +
+                " seconds; is Data\\Soundtrack.mp3 shorter than the show (210 seconds)?");
 }
 
 void NoteErrorBox()

@@ -81,6 +81,19 @@ TEST_F(ProgramRun, AMissingPictureNamesTheFileAndFailsTheRun)
     fs::remove_all(dir);
 }
 
+TEST_F(ProgramRun, AHeadlessRunOfATooShortSoundtrackStopsInsteadOfLoopingForever)
+{
+    // The music loops back to the first scene every 12 seconds and never
+    // reaches the end of the show.
+    const fs::path dir = scene_data::FreshFolder("shortsound");
+    scene_data::WriteSceneOneData(dir);
+    ASSERT_TRUE(scene_data::WriteSoundtrack(dir, 12.0));
+    const auto result = Bralmond("--headless --fps 10", dir);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.stderrText.find("did not end after 300 seconds"), std::string::npos) << result.stderrText;
+    fs::remove_all(dir);
+}
+
 TEST_F(ProgramRun, BadOptionsExitWithStatusTwoAndHelpWithZero)
 {
     EXPECT_EQ(Bralmond("--frobnicate", *folder).status, 2);
