@@ -6,8 +6,7 @@ int ChooseDisplayMode(D3DDISPLAYMODE& chosen)
 {
     const UINT count = g_direct3d->GetAdapterModeCount(0);
     bool found = false;
-    UINT width = 0, height = 0;
-    D3DFORMAT format = D3DFMT_UNKNOWN;
+    D3DDISPLAYMODE best = {};
     for (int index = static_cast<int>(count) - 1;; --index) {
         D3DDISPLAYMODE mode;
         // The first call is made with count - 1 even when count is 0, so an
@@ -18,17 +17,15 @@ int ChooseDisplayMode(D3DDISPLAYMODE& chosen)
             SUCCEEDED(g_direct3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, mode.Format, D3DUSAGE_DEPTHSTENCIL,
                                                     D3DRTYPE_SURFACE, D3DFMT_D16)) &&
             SUCCEEDED(g_direct3d->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, mode.Format, mode.Format, D3DFMT_D16))) {
-            if (!found || static_cast<int>(mode.Format) < static_cast<int>(format)) {
+            if (!found || static_cast<int>(mode.Format) < static_cast<int>(best.Format)) {
                 found = true;
-                width = mode.Width;
-                height = mode.Height;
-                format = mode.Format;
+                best = mode;
             }
         }
         if (index <= 0) break;
     }
     if (!found) return 2;
-    chosen = {width, height, 0, format};
+    chosen = best;
     return 0;
 }
 

@@ -26,7 +26,8 @@ extern const char* const g_endMarker;
 
 // The 800 by 600 mode with a usable 16-bit depth buffer and the lowest
 // D3DFORMAT value on adapter 0 of g_direct3d; among equal formats the one with
-// the highest mode index. Returns 0 when found, 1 when the enumeration
+// the highest mode index (whose refresh rate chosen reports, although the
+// device runs at the default rate). Returns 0 when found, 1 when the enumeration
 // failed, 2 when no mode fits.
 int ChooseDisplayMode(D3DDISPLAYMODE& chosen);
 

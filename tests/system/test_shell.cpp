@@ -274,12 +274,24 @@ TEST_F(DisplayModeChoice, ThirtyTwoBitBeatsSixteenBitWhateverTheOrder)
     }
 }
 
-TEST_F(DisplayModeChoice, TheDefaultAdapterGivesThirtyTwoBitAtTheDefaultRate)
+TEST_F(DisplayModeChoice, AmongEqualFormatsTheHighestIndexWins)
+{
+    d3d8_testing::SetModes({{800, 600, 60, D3DFMT_R5G6B5}, {800, 600, 60, D3DFMT_X8R8G8B8},
+                            {800, 600, 75, D3DFMT_X8R8G8B8}, {800, 600, 85, D3DFMT_R5G6B5}});
+    D3DDISPLAYMODE chosen{};
+    ASSERT_EQ(ChooseDisplayMode(chosen), 0);
+    EXPECT_EQ(chosen.Format, D3DFMT_X8R8G8B8);
+    EXPECT_EQ(chosen.RefreshRate, 75u) << "met first, going down from the last index";
+    d3d8_testing::SetModes({{800, 600, 75, D3DFMT_X8R8G8B8}, {800, 600, 60, D3DFMT_X8R8G8B8}});
+    ASSERT_EQ(ChooseDisplayMode(chosen), 0);
+    EXPECT_EQ(chosen.RefreshRate, 60u);
+}
+
+TEST_F(DisplayModeChoice, TheDefaultAdapterGivesThirtyTwoBit)
 {
     D3DDISPLAYMODE chosen{};
     ASSERT_EQ(ChooseDisplayMode(chosen), 0);
     EXPECT_EQ(chosen.Format, D3DFMT_X8R8G8B8);
-    EXPECT_EQ(chosen.RefreshRate, 0u) << "the refresh rate plays no part";
 }
 
 TEST_F(DisplayModeChoice, OnlyEightHundredBySixHundredCountsAndNothingElseGivesNoMode)
