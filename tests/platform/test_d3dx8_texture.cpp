@@ -48,6 +48,22 @@ struct Bmp {
     bool version4 = false;
 };
 
+// A 32-bit BMP with a version 4 header and ARGB bit masks; the caller fills its pixels.
+Bmp ArgbBmp(int width, int height)
+{
+    Bmp bmp;
+    bmp.width = width;
+    bmp.height = height;
+    bmp.bitCount = 32;
+    bmp.compression = 3;
+    bmp.version4 = true;
+    bmp.masks[0] = 0x00FF0000;
+    bmp.masks[1] = 0x0000FF00;
+    bmp.masks[2] = 0x000000FF;
+    bmp.masks[3] = 0xFF000000;
+    return bmp;
+}
+
 std::vector<uint8_t> Encode(const Bmp& bmp)
 {
     const uint32_t infoSize = bmp.version4 ? 108 : 40;
@@ -395,16 +411,7 @@ TEST(BmpDecoding, ThirtyTwoBitWithoutAlphaIsOpaque)
 
 TEST(BmpDecoding, ThirtyTwoBitWithAnAlphaMaskKeepsAlpha)
 {
-    Bmp bmp;
-    bmp.width = 2;
-    bmp.height = 2;
-    bmp.bitCount = 32;
-    bmp.compression = 3;
-    bmp.version4 = true;
-    bmp.masks[0] = 0x00FF0000;
-    bmp.masks[1] = 0x0000FF00;
-    bmp.masks[2] = 0x000000FF;
-    bmp.masks[3] = 0xFF000000;
+    Bmp bmp = ArgbBmp(2, 2);
     const uint32_t argb[4] = {0x80102030, 0xFF405060, 0x00708090, 0x40A0B0C0};  // top row first
     bmp.pixels = Rows(2, 2, false, 32, [&](int x, int y) { return argb[y * 2 + x]; });
     d3dx8_image::SourceInfo info;
@@ -776,16 +783,7 @@ TEST_F(TextureFiles, DefaultSizeIsTheFilesRoundedUpToPowersOfTwo)
 
 TEST_F(TextureFiles, TransparentPixelsAndColourKeyGiveAnAlphaFormat)
 {
-    Bmp bmp;
-    bmp.width = 2;
-    bmp.height = 1;
-    bmp.bitCount = 32;
-    bmp.compression = 3;
-    bmp.version4 = true;
-    bmp.masks[0] = 0x00FF0000;
-    bmp.masks[1] = 0x0000FF00;
-    bmp.masks[2] = 0x000000FF;
-    bmp.masks[3] = 0xFF000000;
+    Bmp bmp = ArgbBmp(2, 1);
     bmp.pixels = {0x30, 0x20, 0x10, 0x80, 0x60, 0x50, 0x40, 0xFF};
     IDirect3DTexture8* raw = nullptr;
     ASSERT_EQ(D3D_OK, Load(Write("Alpha.bmp", Encode(bmp)), 2, 1, &raw));
