@@ -1,6 +1,9 @@
 // The shell's process-wide state and its operations: start-up and shutdown,
-// the window procedure and the frame loop. Every Part that draws reads g_device.
+// the window procedure and the frame loop. The device itself is declared in
+// SharedDevice.h, the header the lower rooms include.
 #pragma once
+
+#include "SharedDevice.h"
 
 #include <d3d8.h>
 #include <windows.h>
@@ -12,7 +15,6 @@ extern IDirect3D8* g_direct3d;
 extern HWND g_window;
 extern bool g_windowClassRegistered;
 extern D3DCAPS8 g_deviceCaps;
-extern IDirect3DDevice8* g_device;
 extern P_Part* g_scenes[5];
 extern P_Part* g_currentScene;
 extern const char* g_frameMessage;

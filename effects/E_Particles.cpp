@@ -5,7 +5,7 @@
 #include "MathHelpers.h"
 #include "Mesh.h"
 #include "Quads.h"
-#include "Shell.h"
+#include "SharedDevice.h"
 
 namespace {
 

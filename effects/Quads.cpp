@@ -2,7 +2,7 @@
 // with DrawPrimitiveUP, no device resource of their own.
 #include "Quads.h"
 
-#include "Shell.h"
+#include "SharedDevice.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "MathHelpers.h"
 #include "Mesh.h"
 #include "Quads.h"
-#include "Shell.h"
+#include "SharedDevice.h"
 #include "Texture.h"
 #include "Timer.h"
 

@@ -1,7 +1,7 @@
 // Texture loading through D3DXCreateTextureFromFileExA (see Texture.h).
 #include "Texture.h"
 
-#include "Shell.h"
+#include "SharedDevice.h"
 
 #include <d3dx8.h>
 
