@@ -1,6 +1,7 @@
 // The display-mode choice: the 800 by 600 mode of adapter 0 that can have a
 // 16-bit depth buffer, preferring the lowest D3DFORMAT value.
 #include "Shell.h"
+#include "Show.h"
 
 int ChooseDisplayMode(D3DDISPLAYMODE& chosen)
 {
@@ -12,7 +13,7 @@ int ChooseDisplayMode(D3DDISPLAYMODE& chosen)
         // The first call is made with count - 1 even when count is 0, so an
         // adapter without modes fails here.
         if (FAILED(g_direct3d->EnumAdapterModes(0, static_cast<UINT>(index), &mode))) return 1;
-        if (mode.Width == 800 && mode.Height == 600 &&
+        if (mode.Width == show::kBackBufferWidth && mode.Height == show::kBackBufferHeight &&
             SUCCEEDED(g_direct3d->CheckDeviceType(0, D3DDEVTYPE_HAL, mode.Format, mode.Format, TRUE)) &&
             SUCCEEDED(g_direct3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, mode.Format, D3DUSAGE_DEPTHSTENCIL,
                                                     D3DRTYPE_SURFACE, D3DFMT_D16)) &&

@@ -4,6 +4,7 @@
 #include "Shell.h"
 
 #include "P_Part.h"
+#include "Show.h"
 #include "Sound.h"
 #include "Timer.h"
 
@@ -21,14 +22,15 @@ const char* const kCaption = "BRALMOND";
 // each boundary belongs to the later scene.
 void ApplyTimeline(float t)
 {
-    if (t >= 0.0f && t <= 40.5f) g_currentScene = g_scenes[0];
-    if (t >= 40.5f && t <= 111.0f) g_currentScene = g_scenes[1];
-    if (t >= 111.0f && t <= 130.0f) g_currentScene = g_scenes[2];
-    if (t >= 130.0f && t <= 169.5f) g_currentScene = g_scenes[3];
-    if (t >= 169.5f && t <= 204.45f) g_currentScene = g_scenes[4];
-    if (t >= 204.45f && t <= 210.45f) {
+    using show::kSceneStarts;
+    if (t >= kSceneStarts[0] && t <= kSceneStarts[1]) g_currentScene = g_scenes[0];
+    if (t >= kSceneStarts[1] && t <= kSceneStarts[2]) g_currentScene = g_scenes[1];
+    if (t >= kSceneStarts[2] && t <= kSceneStarts[3]) g_currentScene = g_scenes[2];
+    if (t >= kSceneStarts[3] && t <= kSceneStarts[4]) g_currentScene = g_scenes[3];
+    if (t >= kSceneStarts[4] && t <= show::kFadeStart) g_currentScene = g_scenes[4];
+    if (t >= show::kFadeStart && t <= show::kFadeEnd) {
         g_currentScene = nullptr;
-        const int volume = static_cast<int>(100.0f - (t - 204.45f) * 17.5f);
+        const int volume = static_cast<int>(100.0f - (t - show::kFadeStart) * 17.5f);
         BASS_ChannelSetAttributes(g_stream, -1, volume, -1);
     }
 }
@@ -41,7 +43,7 @@ void RenderFrame()
     if (g_soundReady) {
         t = SoundGetSeconds();
         ApplyTimeline(t);
-        if (t >= 210.0f) {
+        if (t >= show::kEnd) {
             g_frameMessage = g_endMarker;
             return;
         }

@@ -6,6 +6,7 @@
 
 #include "P_Part.h"
 #include "Scenes.h"
+#include "Show.h"
 #include "Sound.h"
 #include "Timer.h"
 
@@ -111,7 +112,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     if (!RegisterClassA(&windowClass)) return Fail("Can not register window class.");
     g_windowClassRegistered = true;
 
-    g_window = CreateWindowExA(WS_EX_TOPMOST, kClassName, kCaption, WS_POPUP, 0, 0, 800, 600, nullptr, nullptr,
+    g_window = CreateWindowExA(WS_EX_TOPMOST, kClassName, kCaption, WS_POPUP, 0, 0, show::kBackBufferWidth,
+                               show::kBackBufferHeight, nullptr, nullptr,
                                hInstance, nullptr);
     if (!g_window) return Fail("Can not create a window.");
 
@@ -169,7 +171,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
         if (const char* message = g_scenes[slot]->Init()) return Fail(message);
     }
 
-    if (!SoundPlayFile("Data\\Soundtrack.mp3")) return Fail("Can not play audio stream. Is Data\\Soundtrack.mp3 missing?");
+    if (!SoundPlayFile(show::kSoundtrack)) return Fail("Can not play audio stream. Is Data\\Soundtrack.mp3 missing?");
     SoundSeek(0.0f);
 
     g_demoClock = new Timer();

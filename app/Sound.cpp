@@ -2,6 +2,8 @@
 // stream, and the conversion of its byte position into seconds.
 #include "Sound.h"
 
+#include "Show.h"
+
 #include <bass.h>
 
 DWORD g_stream = 0;
@@ -38,15 +40,13 @@ int SoundBytesPerSecond()
     DWORD frequency = 0;
     BASS_ChannelGetAttributes(g_stream, &frequency, nullptr, nullptr);
     const DWORD flags = BASS_ChannelGetFlags(g_stream);
-    const int channels = (flags & BASS_SAMPLE_MONO) ? 1 : 2;
-    const int bytesPerSample = (flags & BASS_SAMPLE_8BITS) ? 1 : 2;
-    return static_cast<int>(frequency) * channels * bytesPerSample;
+    return show::BytesPerSecond(frequency, flags);
 }
 
 float SoundGetSeconds()
 {
     const DWORD position = BASS_ChannelGetPosition(g_stream);
-    return static_cast<float>(position) / static_cast<float>(SoundBytesPerSecond());
+    return show::SecondsOfPosition(position, SoundBytesPerSecond());
 }
 
 BOOL SoundSeek(float seconds)

@@ -1,5 +1,5 @@
 // The BASS 1.x calls of bass.h: streams decoded whole at creation (so seeking
-// and looping are exact) and played either on the host's virtual clock
+// and looping are exact) and played either on the runtime's virtual clock
 // (headless runs: no audio device at all), on the wall clock (device -2, "no
 // sound") or through an SDL audio device. Also the host's view of the playing
 // stream and the test controls of bass_testing.h. Decoding and file access
@@ -8,9 +8,10 @@
 
 #include "bass_decode.h"
 #include "bass_host.h"
-#include "bass_testing.h"
-#include "call_log.h"
-#include "host/host.h"
+
+#include "runtime/runtime.h"
+#include "testing/bass_testing.h"
+#include "testing/call_log.h"
 #include "win32/win32_host.h"
 
 #include <SDL.h>
@@ -35,7 +36,7 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr double kFrameEpsilon = 1e-6;
 
 enum class Output {
-    VirtualClock,  // headless: the position follows host::VirtualSeconds
+    VirtualClock,  // headless: the position follows runtime::VirtualSeconds
     WallClock,     // device -2: nothing is heard, the position follows real time
     Device,        // an SDL audio device plays the streams
 };
@@ -93,7 +94,7 @@ struct BassState {
     int64_t delivered = 0;
     SteadyClock::time_point lastCallback;
     int64_t lastHeard = 0;
-    std::vector<int32_t> mix;
+    std::vector<int32_t> mix;  // the callback's sums, sized when the device opens
     // Test controls.
     bool failInit = false;
     bool failStart = false;
@@ -113,11 +114,17 @@ Stream* Find(BassState& state, DWORD handle)
 
 int BytesPerFrame(const Stream& stream) { return stream.pcm.channels * 2; }
 
+// The flags word of BASS_ChannelGetFlags: the layout bits and the loop.
+DWORD FlagsOf(const Stream& stream)
+{
+    return (stream.pcm.channels == 1 ? BASS_SAMPLE_MONO : 0) | (stream.loop ? BASS_SAMPLE_LOOP : 0);
+}
+
 double ClockSeconds(const BassState& state)
 {
     if (state.output == Output::WallClock)
         return std::chrono::duration<double>(SteadyClock::now() - state.wallStart).count();
-    return host::VirtualSeconds();
+    return runtime::VirtualSeconds();
 }
 
 uint64_t ElapsedFrames(double seconds, double rate)
@@ -221,8 +228,10 @@ void SDLCALL FillDeviceBuffer(void*, Uint8* bytes, int length)
 {
     BassState& state = State();
     std::lock_guard<std::mutex> guard(state.lock);
-    const int frames = length / 4;
-    state.mix.assign(static_cast<size_t>(frames) * 2, 0);
+    // The buffer for the sums is made when the device opens: the callback
+    // runs on the audio thread and never allocates.
+    const int frames = std::min(length / 4, static_cast<int>(state.mix.size() / 2));
+    std::fill(state.mix.begin(), state.mix.begin() + static_cast<ptrdiff_t>(frames) * 2, 0);
     for (auto& entry : state.streams)
         if (entry.second->playing) MixStream(*entry.second, state.mix.data(), frames);
     auto* out = reinterpret_cast<int16_t*>(bytes);
@@ -285,6 +294,10 @@ bool OpenDevice(BassState& state, int device, DWORD freq)
     state.deviceRate = have.freq;
     state.deviceBufferFrames = have.samples;
     state.ownsAudioSubsystem = true;
+    {
+        std::lock_guard<std::mutex> guard(state.lock);
+        state.mix.assign(static_cast<size_t>(have.samples) * 2, 0);
+    }
     return true;
 }
 
@@ -331,7 +344,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win)
     BassState& state = State();
     if (state.failInit || state.initialised) return FALSE;
     if (device < -2 || freq < 1000 || freq > 192000) return FALSE;
-    const bool headless = host::CurrentOptions().headless;
+    const bool headless = runtime::CurrentOptions().headless;
     if (headless) {
         // No device is opened; there is only the default one (-1 or 0).
         if (device > 0) return FALSE;
@@ -485,7 +498,7 @@ DWORD BASS_ChannelGetFlags(DWORD handle)
     std::lock_guard<std::mutex> guard(state.lock);
     Stream* stream = Find(state, handle);
     if (!stream) return static_cast<DWORD>(-1);
-    return (stream->pcm.channels == 1 ? BASS_SAMPLE_MONO : 0) | (stream->loop ? BASS_SAMPLE_LOOP : 0);
+    return FlagsOf(*stream);
 }
 
 BOOL BASS_ChannelSetPosition(DWORD handle, DWORD pos)
@@ -504,7 +517,7 @@ BOOL BASS_ChannelSetPosition(DWORD handle, DWORD pos)
 
 BOOL BASS_ChannelSetAttributes(DWORD handle, int freq, int volume, int pan)
 {
-    call_log::Record("BASS_ChannelSetAttributes " + std::to_string(volume));
+    if (call_log::Enabled()) call_log::Record("BASS_ChannelSetAttributes " + std::to_string(volume));
     BassState& state = State();
     std::lock_guard<std::mutex> guard(state.lock);
     Stream* stream = Find(state, handle);
@@ -523,17 +536,15 @@ BOOL BASS_ChannelSetAttributes(DWORD handle, int freq, int volume, int pan)
 
 namespace bass_host {
 
-bool CurrentStreamSeconds(double& seconds)
+bool CurrentStreamPosition(uint32_t& position, uint32_t& frequency, uint32_t& flags)
 {
     BassState& state = State();
     std::lock_guard<std::mutex> guard(state.lock);
     Stream* stream = Find(state, state.current);
     if (!stream || !stream->playing) return false;
-    // The same single-precision division the system makes of the same two
-    // numbers, so that the host and the system agree on the music time.
-    DWORD bytes = PositionFrame(state, *stream) * static_cast<DWORD>(BytesPerFrame(*stream));
-    DWORD bytesPerSecond = static_cast<DWORD>(stream->pcm.rate * BytesPerFrame(*stream));
-    seconds = static_cast<float>(bytes) / static_cast<float>(bytesPerSecond);
+    position = PositionFrame(state, *stream) * static_cast<DWORD>(BytesPerFrame(*stream));
+    frequency = static_cast<uint32_t>(stream->pcm.rate);
+    flags = FlagsOf(*stream);
     return true;
 }
 

@@ -1,6 +1,6 @@
 // What the host needs from the BASS stand-in and the system never sees: the
-// music time of the stream being played, as the system would compute it, and
-// the sound of a headless run as the show plays it (for capturing video).
+// position of the stream being played, and the sound of a headless run as the
+// show plays it (for capturing video).
 #pragma once
 
 #include <cstdint>
@@ -8,9 +8,10 @@
 
 namespace bass_host {
 
-// Seconds of the playing stream at its current position; false when no
-// stream plays.
-bool CurrentStreamSeconds(double& seconds);
+// The playing stream's position in bytes with its rate and flags word, as
+// BASS_ChannelGetPosition, BASS_ChannelGetAttributes and BASS_ChannelGetFlags
+// report them, read together; false when no stream plays.
+bool CurrentStreamPosition(uint32_t& position, uint32_t& frequency, uint32_t& flags);
 
 // The handle of the stream played last (the soundtrack), or 0 when none; the
 // host seeks it to begin a live show at a later music time.
@@ -20,7 +21,7 @@ uint32_t CurrentStream();
 constexpr int kPlayedAudioRate = 44100;
 
 // The sound that the streams play between two readings of the virtual clock
-// (host::VirtualSeconds) of a headless run, as the show plays it: from the
+// (runtime::VirtualSeconds) of a headless run, as the show plays it: from the
 // moment BASS_StreamPlay started it (after BASS_Start), through seeks, looped
 // where it loops, with the volume and pan in effect and silent where nothing
 // plays. A change made while a frame is rendered (a seek, a volume step of the

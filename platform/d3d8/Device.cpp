@@ -8,10 +8,11 @@
 
 #include "GlContext.h"
 #include "Hooks.h"
-
-#include "call_log.h"
+#include "Presentation.h"
 #include "d3d8_host.h"
-#include "host/host.h"
+
+#include "runtime/runtime.h"
+#include "testing/call_log.h"
 #include "win32/win32_host.h"
 
 #include <SDL.h>
@@ -26,6 +27,12 @@ namespace {
 
 using fixed_function::kMaxLights;
 using fixed_function::kMaxStages;
+
+d3d8_host::PresentObserver& PresentObserverSlot()
+{
+    static d3d8_host::PresentObserver observer;
+    return observer;
+}
 
 uint64_t NextUniformsVersion()
 {
@@ -198,13 +205,13 @@ bool KnownRenderState(DWORD state)
 
 HRESULT Create(HWND focusWindow, DWORD behaviourFlags, D3DPRESENT_PARAMETERS& params, IDirect3DDevice8** ppDevice)
 {
-    const host::Options& options = host::CurrentOptions();
-    SDL_Window* window = nullptr;
-    if (!options.headless) window = win32_host::SdlWindowOf(params.hDeviceWindow ? params.hDeviceWindow : focusWindow);
+    const runtime::Options& options = runtime::CurrentOptions();
+    const HWND deviceWindow = params.hDeviceWindow ? params.hDeviceWindow : focusWindow;
+    SDL_Window* window = options.headless ? nullptr : win32_host::SdlWindowOf(deviceWindow);
     if (params.BackBufferWidth == 0 || params.BackBufferHeight == 0) {
-        // A windowed device without a size takes the window's, as Direct3D does.
-        int w = 800, h = 600;
-        if (window) SDL_GetWindowSize(window, &w, &h);
+        // A device without a size takes the window's client area, as Direct3D does.
+        int w = 0, h = 0;
+        if (!win32_host::ClientSize(deviceWindow, w, h) || w <= 0 || h <= 0) return D3DERR_INVALIDCALL;
         if (params.BackBufferWidth == 0) params.BackBufferWidth = static_cast<UINT>(w);
         if (params.BackBufferHeight == 0) params.BackBufferHeight = static_cast<UINT>(h);
     }
@@ -227,12 +234,7 @@ Device::Device(const D3DPRESENT_PARAMETERS& params, SDL_Window* window, const gl
     ++d3d8_hooks::liveDevices;
     // The back buffer fills the largest centred region of the target that
     // keeps its aspect; the rest stays black.
-    const double scale = std::min(static_cast<double>(target.width) / params.BackBufferWidth,
-                                  static_cast<double>(target.height) / params.BackBufferHeight);
-    picture_.width = static_cast<int>(std::lround(params.BackBufferWidth * scale));
-    picture_.height = static_cast<int>(std::lround(params.BackBufferHeight * scale));
-    picture_.x = (target.width - picture_.width) / 2;
-    picture_.y = (target.height - picture_.height) / 2;
+    picture_ = presentation::Letterbox(target.width, target.height, params.BackBufferWidth, params.BackBufferHeight);
     SetDefaults();
 }
 
@@ -328,27 +330,19 @@ HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDe
     if (d3d8_hooks::Current().lostState != D3D_OK) {
         // Nothing is shown, but time goes on as it would for a real lost
         // device: a headless run's virtual clock must not stall on it.
-        host::OnFramePresented(this);
+        FramePresented();
         return D3DERR_DEVICELOST;
     }
-    if (window_) {
-        int windowWidth = 0, windowHeight = 0;
-        SDL_GL_GetDrawableSize(window_, &windowWidth, &windowHeight);
-        if (windowWidth > 0 && windowHeight > 0) {
-            // Fit the back buffer's aspect into the window, black around it.
-            const double scale = std::min(static_cast<double>(windowWidth) / params_.BackBufferWidth,
-                                          static_cast<double>(windowHeight) / params_.BackBufferHeight);
-            gl_backend::Rect destination;
-            destination.width = static_cast<int>(std::lround(params_.BackBufferWidth * scale));
-            destination.height = static_cast<int>(std::lround(params_.BackBufferHeight * scale));
-            destination.x = (windowWidth - destination.width) / 2;
-            destination.y = (windowHeight - destination.height) / 2;
-            gl_backend::PresentToWindow(target_, picture_, destination, windowWidth, windowHeight);
-            gl_context::SwapWindow(window_, host::CurrentOptions().vsync);
-        }
-    }
-    host::OnFramePresented(this);
+    presentation::ToWindow(window_, target_, picture_, params_.BackBufferWidth, params_.BackBufferHeight,
+                           runtime::CurrentOptions().vsync);
+    FramePresented();
     return D3D_OK;
+}
+
+void Device::FramePresented()
+{
+    const d3d8_host::PresentObserver& observer = PresentObserverSlot();
+    if (!observer || observer(this)) runtime::AdvanceFrame();
 }
 
 HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
@@ -1072,6 +1066,16 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
 }  // namespace d3d8_device
 
 namespace d3d8_host {
+
+void SetPresentObserver(PresentObserver observer)
+{
+    d3d8_device::PresentObserverSlot() = std::move(observer);
+}
+
+void PrepareWindowSurfaces()
+{
+    presentation::SetSurfaceAttributes();
+}
 
 bool ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgb, int& width, int& height)
 {

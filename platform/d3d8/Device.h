@@ -86,6 +86,8 @@ private:
     };
 
     void SetDefaults();
+    // Counts the frame on the clock unless the present observer takes it.
+    void FramePresented();
     void ReleaseBindings();
     gl_backend::Rect ToTarget(LONG x, LONG y, LONG width, LONG height) const;
     void BuildKey();

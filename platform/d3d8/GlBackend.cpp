@@ -551,8 +551,17 @@ void DestroyTarget(Target& target)
     target = Target{};
 }
 
+// Errors left by earlier calls are taken first, so that the check after a
+// creation reports that creation's failure and nothing else.
+static void DiscardStaleErrors()
+{
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+}
+
 unsigned CreateBuffer(size_t bytes)
 {
+    DiscardStaleErrors();
     GLuint buffer = 0;
     glGenBuffers(1, &buffer);
     BindArrayBuffer(buffer);
@@ -603,6 +612,7 @@ int BytesPerTexel(D3DFORMAT format)
 unsigned CreateTexture(D3DFORMAT format, int width, int height, int levels)
 {
     const TexelFormat texel = TexelFormatOf(format);
+    DiscardStaleErrors();
     GLuint texture = 0;
     glGenTextures(1, &texture);
     EditTexture(texture);

@@ -5,6 +5,8 @@
 // SDL_WINDOW_OPENGL. No OpenGL call is made here; only the back end draws.
 #include "GlContext.h"
 
+#include "Presentation.h"
+
 #include <SDL.h>
 #include <epoxy/egl.h>
 
@@ -101,10 +103,7 @@ bool CreateHeadless(Context& context)
 
 bool CreateOnWindow(Context& context, SDL_Window* window)
 {
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    presentation::SetSurfaceAttributes();
     context.sdlContext = SDL_GL_CreateContext(window);
     if (!context.sdlContext) {
         std::fprintf(stderr, "d3d8: SDL could not create an OpenGL 3.3 core context: %s\n", SDL_GetError());

@@ -1,10 +1,12 @@
 // What the host and the tests need from the Direct3D stand-in and the system
-// never sees: reading the presented picture back.
+// never sees: reading the presented picture back, the hook that lets the host
+// see every presented frame, and the window surfaces' attributes.
 #pragma once
 
 #include <d3d8.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace d3d8_host {
@@ -12,5 +14,15 @@ namespace d3d8_host {
 // Reads the device's offscreen target (the picture that Present shows) as
 // tightly packed 8-bit RGB rows, top row first. False when there is no device.
 bool ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgb, int& width, int& height);
+
+// Called after every Present (shown or lost) with the device. It returns
+// whether the frame counts on the runtime's clock, which the device then
+// advances; with no observer every frame counts. Null removes it.
+using PresentObserver = std::function<bool(IDirect3DDevice8* device)>;
+void SetPresentObserver(PresentObserver observer);
+
+// Sets the OpenGL attributes that window surfaces need; called once SDL's
+// video is up and before the system makes its window.
+void PrepareWindowSurfaces();
 
 }  // namespace d3d8_host

@@ -13,6 +13,7 @@
 
 #include "bass/bass_host.h"
 #include "d3d8/d3d8_host.h"
+#include "runtime/runtime.h"
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -32,8 +33,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The show closes itself when the music reaches 210 seconds.
-constexpr double kShowEnd = 210.0;
 // Progress updates a second, at most.
 constexpr double kProgressInterval = 0.25;
 
@@ -106,8 +105,8 @@ void ShowProgress(bool force)
     s.lastProgress = now;
     const double elapsed = SecondsSince(s.started);
     const double rate = elapsed > 0.0 ? static_cast<double>(s.frames) / elapsed : 0.0;
-    const Options& options = CurrentOptions();
-    const double end = options.until >= 0.0 ? std::min(options.until, kShowEnd) : kShowEnd;
+    const runtime::Options& options = runtime::CurrentOptions();
+    const double end = options.until >= 0.0 ? std::min(options.until, Show().end) : Show().end;
     const double framesLeft = std::max(0.0, (end - s.lastMusic) * options.fps);
     const double left = rate > 0.0 ? framesLeft / rate : -1.0;
     std::fprintf(stderr, "\r%s", ProgressLine(s.frames, s.lastMusic, rate, left).c_str());
@@ -131,7 +130,7 @@ bool StartEncoder(int width, int height)
         Fail(message);
         return false;
     }
-    const auto command = EncodeFramesCommand(s.ffmpeg, *s.format, width, height, CurrentOptions().fpsText,
+    const auto command = EncodeFramesCommand(s.ffmpeg, *s.format, width, height, runtime::CurrentOptions().fpsText,
                                              s.silentVideoPath);
     if (!StartProcess(command, true, s.encoder, message)) {
         Fail(message);
@@ -164,7 +163,7 @@ std::string ProgressLine(uint64_t frames, double musicSeconds, double framesPerS
     return line;
 }
 
-bool PrepareCapture(const Options& options, std::string& message)
+bool PrepareCapture(const runtime::Options& options, std::string& message)
 {
     ResetCapture();
     CaptureState& s = S();
@@ -233,14 +232,15 @@ void CaptureFrame(IDirect3DDevice8* device, double musicSeconds)
     if (!s.framesDir.empty()) {
         char name[32];
         std::snprintf(name, sizeof name, "/frame-%06llu.png", static_cast<unsigned long long>(s.frames));
-        if (!WritePng(s.framesDir + name, s.rgb, width, height)) {
-            Fail("cannot write " + s.framesDir + name);
+        std::string error;
+        if (!WritePng(s.framesDir + name, s.rgb.data(), width, height, kFastPng, error)) {
+            Fail(error);
             return;
         }
     }
     // The sound from this frame's moment on the virtual clock to the next's.
-    const double fps = CurrentOptions().fps;
-    const uint64_t frame = PresentedFrames();
+    const double fps = runtime::CurrentOptions().fps;
+    const uint64_t frame = runtime::PresentedFrames();
     bass_host::RenderPlayedAudio(static_cast<double>(frame) / fps, static_cast<double>(frame + 1) / fps, s.sound);
     if ((s.videoSound.file && !AppendWav(s.videoSound, s.sound)) ||
         (s.framesSound.file && !AppendWav(s.framesSound, s.sound))) {
@@ -297,7 +297,7 @@ bool FinishCapture(std::string& message)
     }
     if (ok && s.frames > 0) {
         const double elapsed = SecondsSince(s.started);
-        const double length = static_cast<double>(s.frames) / CurrentOptions().fps;
+        const double length = static_cast<double>(s.frames) / runtime::CurrentOptions().fps;
         std::fprintf(stderr, "Captured %llu frames (%.2f s) in %.1f s: %.1f frames a second, %.2f times real time.\n",
                      static_cast<unsigned long long>(s.frames), length, elapsed,
                      elapsed > 0.0 ? static_cast<double>(s.frames) / elapsed : 0.0,

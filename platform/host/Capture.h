@@ -7,18 +7,19 @@
 
 #include <d3d8.h>
 
+#include "runtime/runtime.h"
+
 #include <cstdint>
 #include <string>
 
 namespace host {
 
-struct Options;
 
 // Checks what the capture options need before the show starts: ffmpeg on the
 // PATH and a writable folder for the video; makes the frames folder when it is
 // missing. True when there is nothing to capture. False with a message when
 // the capture cannot be made (the process then exits with 1).
-bool PrepareCapture(const Options& options, std::string& message);
+bool PrepareCapture(const runtime::Options& options, std::string& message);
 
 // Takes one frame of the run's output: the picture that the device presented
 // and the sound of the frame's time on the virtual clock. A failure (ffmpeg

@@ -2,6 +2,7 @@
 #include "Options.h"
 
 #include "Ffmpeg.h"
+#include "host.h"
 
 #include <cerrno>
 #include <cmath>
@@ -46,7 +47,7 @@ bool ParseSize(const std::string& text, int& width, int& height)
     return true;
 }
 
-bool ParseShots(const std::string& text, std::vector<Shot>& shots)
+bool ParseShots(const std::string& text, std::vector<runtime::Shot>& shots)
 {
     std::stringstream list(text);
     std::string item;
@@ -64,10 +65,11 @@ bool ParseShots(const std::string& text, std::vector<Shot>& shots)
 
 std::string UsageText()
 {
+    const std::string size = std::to_string(Show().width) + " by " + std::to_string(Show().height);
     return "Usage: bralmond [options]\n"
            "Plays the BRALMOND show; run it in the folder that holds Data/.\n"
            "\n"
-           "  --windowed         play in an 800 by 600 window instead of full screen\n"
+           "  --windowed         play in a window of " + size + " instead of full screen\n"
            "  --headless         render without a window or sound device on a virtual clock\n"
            "  --fps N            frames per second of the virtual clock (default 60; 60000/1001 allowed)\n"
            "  --until SECONDS    end the run at this music time, as Escape would\n"
@@ -86,9 +88,8 @@ std::string UsageText()
            "before the frame that reaches --until.\n";
 }
 
-ParseResult ParseOptions(int argc, char** argv, Options& options, std::string& message)
+ParseResult ParseOptions(int argc, char** argv, runtime::Options& options, std::string& message)
 {
-    options.headless = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](std::string& out) {
@@ -171,8 +172,8 @@ ParseResult ParseOptions(int argc, char** argv, Options& options, std::string& m
     if (!options.capturePath.empty() || !options.framesDir.empty()) options.headless = true;
     if (!options.capturePath.empty()) {
         // 4:2:0 video has one colour sample for every two by two pixels.
-        const int width = options.outputWidth > 0 ? options.outputWidth : 800;
-        const int height = options.outputHeight > 0 ? options.outputHeight : 600;
+        const int width = options.outputWidth > 0 ? options.outputWidth : Show().width;
+        const int height = options.outputHeight > 0 ? options.outputHeight : Show().height;
         if (width % 2 != 0 || height % 2 != 0) {
             message = "--capture needs an even width and height: " + std::to_string(width) + "x" +
                       std::to_string(height);

@@ -1,7 +1,7 @@
 // The host's command line: the port's options (the system itself reads none).
 #pragma once
 
-#include "host.h"
+#include "runtime/runtime.h"
 
 #include <string>
 
@@ -9,8 +9,8 @@ namespace host {
 
 enum class ParseResult { Run, Help, Error };
 
-// Fills options from argv. On Error, message says what was wrong.
-ParseResult ParseOptions(int argc, char** argv, Options& options, std::string& message);
+// Fills options from argv, starting from the defaults it finds there. On Error, message says what was wrong.
+ParseResult ParseOptions(int argc, char** argv, runtime::Options& options, std::string& message);
 
 // The text that --help prints.
 std::string UsageText();

@@ -3,16 +3,20 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
-namespace host {
-
-bool WritePng(const std::string& path, const std::vector<uint8_t>& rgb, int width, int height)
+bool WritePng(const std::string& path, const uint8_t* rgb, int width, int height, int compression,
+              std::string& error)
 {
-    if (width <= 0 || height <= 0 || rgb.size() < static_cast<size_t>(width) * height * 3) return false;
+    if (!rgb || width <= 0 || height <= 0) {
+        error = "no picture to write to " + path;
+        return false;
+    }
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
-        std::fprintf(stderr, "Cannot write %s\n", path.c_str());
+        error = "cannot open " + path + " for writing: " + std::strerror(errno);
         return false;
     }
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -20,19 +24,21 @@ bool WritePng(const std::string& path, const std::vector<uint8_t>& rgb, int widt
     if (!png || !info || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         std::fclose(file);
-        std::fprintf(stderr, "Cannot write %s\n", path.c_str());
+        error = "libpng failed while writing " + path;
         return false;
     }
     png_init_io(png, file);
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    png_set_compression_level(png, 3);
+    if (compression >= 0) png_set_compression_level(png, compression);
     png_write_info(png, info);
     for (int y = 0; y < height; ++y)
-        png_write_row(png, const_cast<png_bytep>(rgb.data() + static_cast<size_t>(y) * width * 3));
+        png_write_row(png, const_cast<png_bytep>(rgb + static_cast<size_t>(y) * width * 3));
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
+    if (std::fclose(file) != 0) {
+        error = "cannot finish writing " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
 }
-
-}  // namespace host

@@ -4,7 +4,8 @@
 #include "host.h"
 
 #include "bass/bass_host.h"
-#include "win32_host.h"
+#include "runtime/runtime.h"
+#include "win32/win32_host.h"
 
 #include <bass.h>
 #include <windows.h>
@@ -36,7 +37,7 @@ StartState& S()
 bool MusicSeconds(float& seconds)
 {
     double value;
-    if (!bass_host::CurrentStreamSeconds(value)) return false;
+    if (!host::MusicSeconds(value)) return false;
     seconds = static_cast<float>(value);
     return true;
 }
@@ -46,12 +47,12 @@ bool MusicSeconds(float& seconds)
 // it. False when the music never gets there (it wraps or stops first).
 bool MoveVirtualClock(float target, double musicNow)
 {
-    const double fps = CurrentOptions().fps;
-    uint64_t frame = PresentedFrames();
+    const double fps = runtime::CurrentOptions().fps;
+    uint64_t frame = runtime::PresentedFrames();
     const uint64_t last = frame + static_cast<uint64_t>(std::ceil((target - musicNow + 1.0) * fps)) + 2;
     float previous = static_cast<float>(musicNow);
     while (frame < last) {
-        SetVirtualFrame(++frame);
+        runtime::SetVirtualFrame(++frame);
         float t;
         if (!MusicSeconds(t)) return false;
         if (t >= target) return true;
@@ -68,14 +69,18 @@ bool SeekLive(float target)
     const DWORD stream = bass_host::CurrentStream();
     DWORD rate = 0;
     if (!stream || !BASS_ChannelGetAttributes(stream, &rate, nullptr, nullptr) || rate == 0) return false;
-    const DWORD bytesPerFrame = (BASS_ChannelGetFlags(stream) & BASS_SAMPLE_MONO) ? 2 : 4;
-    const float bytesPerSecond = static_cast<float>(rate * bytesPerFrame);
+    const ShowFacts& show = Show();
+    const int bytesPerSecond = show.bytesPerSecond(rate, BASS_ChannelGetFlags(stream));
+    const uint64_t bytesPerFrame = static_cast<uint64_t>(bytesPerSecond) / rate;
+    if (bytesPerFrame == 0) return false;
     uint64_t frame = static_cast<uint64_t>(std::ceil(static_cast<double>(target) * rate));
-    while (static_cast<float>(frame * bytesPerFrame) / bytesPerSecond < target) ++frame;
+    while (frame * bytesPerFrame <= 0xFFFFFFFFull &&
+           show.secondsOfPosition(static_cast<uint32_t>(frame * bytesPerFrame), bytesPerSecond) < target)
+        ++frame;
     if (frame * bytesPerFrame > 0xFFFFFFFFull) return false;
     if (!BASS_ChannelSetPosition(stream, static_cast<DWORD>(frame * bytesPerFrame))) return false;
     const double ahead = (static_cast<double>(target) - S().firstMusic) * 1000.0;
-    SetTickMilliseconds(S().firstTick + static_cast<uint32_t>(static_cast<int64_t>(std::llround(ahead))));
+    runtime::SetTickMilliseconds(S().firstTick + static_cast<uint32_t>(static_cast<int64_t>(std::llround(ahead))));
     return true;
 }
 
@@ -83,12 +88,12 @@ void Begin(double musicSeconds)
 {
     StartState& s = S();
     s.begun = true;
-    s.firstTick = TickMilliseconds();
+    s.firstTick = runtime::TickMilliseconds();
     s.firstMusic = musicSeconds;
-    const float start = static_cast<float>(CurrentOptions().start);
+    const float start = static_cast<float>(runtime::CurrentOptions().start);
     s.stops.clear();
     // The first scene's first frame is the run's own first frame.
-    for (float sceneStart : kSceneStarts)
+    for (float sceneStart : Show().sceneStarts)
         if (sceneStart > musicSeconds && sceneStart < start) s.stops.push_back(sceneStart);
     s.stops.push_back(start);
 }
@@ -97,7 +102,7 @@ void Begin(double musicSeconds)
 
 bool StartPending()
 {
-    return CurrentOptions().start > 0.0 && !S().reached;
+    return runtime::CurrentOptions().start > 0.0 && !S().reached;
 }
 
 void ContinueToStart(double musicSeconds)
@@ -108,11 +113,11 @@ void ContinueToStart(double musicSeconds)
     const float target = s.stops[s.nextStop++];
     const bool sceneFrame = s.nextStop < s.stops.size();
     if (!sceneFrame) s.reached = true;
-    const bool moved = CurrentOptions().headless ? MoveVirtualClock(target, musicSeconds) : SeekLive(target);
+    const bool moved = runtime::CurrentOptions().headless ? MoveVirtualClock(target, musicSeconds) : SeekLive(target);
     if (!moved) {
         char text[160];
         std::snprintf(text, sizeof text, "the music never reaches %.3f seconds: --start %g is past the soundtrack's end.",
-                      static_cast<double>(target), CurrentOptions().start);
+                      static_cast<double>(target), runtime::CurrentOptions().start);
         s.reached = true;
         FailRun(text);
         return;

@@ -8,9 +8,6 @@
 
 namespace host {
 
-// The music times at which the show's timeline changes scenes.
-constexpr float kSceneStarts[] = {0.0f, 40.5f, 111.0f, 130.0f, 169.5f};
-
 // Whether the run is still on its way to --start: the frames presented until
 // then show nothing of the run (no screenshots, no captured frames).
 bool StartPending();

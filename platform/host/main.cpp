@@ -1,13 +1,16 @@
-// The process's entry point: reads the host's options, sets SDL up for a
-// window (or nothing, for a headless run), prepares a capture, runs the
-// system's WinMain, finishes the capture and turns the outcome into an exit
+// The process's entry point: hands the show's facts to the host, reads the
+// options, sets SDL up for a window (or nothing, for a headless run),
+// prepares a capture, runs the system's WinMain, finishes the capture and turns the outcome into an exit
 // status: 0 for a normal end, 1 after an error box or a failed capture, 2 for
 // a bad command line.
 #include <windows.h>
 
+#include "d3d8/d3d8_host.h"
 #include "host/Capture.h"
 #include "host/Options.h"
+#include "host/TheShow.h"
 #include "host/host.h"
+#include "runtime/runtime.h"
 
 #include <SDL.h>
 #include <sys/stat.h>
@@ -17,7 +20,9 @@
 
 int main(int argc, char** argv)
 {
-    host::Options& options = host::CurrentOptions();
+    // The show's facts come from the show itself; the host keeps no copy of its own.
+    host::Install(host::TheShow());
+    runtime::Options& options = runtime::CurrentOptions();
     std::string message;
     switch (host::ParseOptions(argc, argv, options, message)) {
     case host::ParseResult::Help:
@@ -50,6 +55,7 @@ int main(int argc, char** argv)
                          SDL_GetError());
             return 1;
         }
+        d3d8_host::PrepareWindowSurfaces();
     }
 
     char commandLine[] = "";
@@ -60,5 +66,5 @@ int main(int argc, char** argv)
         if (!message.empty()) std::fprintf(stderr, "bralmond: %s\n", message.c_str());
         return 1;
     }
-    return host::ErrorBoxShown() || host::RunFailed() ? 1 : 0;
+    return runtime::ErrorBoxShown() || runtime::RunFailed() ? 1 : 0;
 }

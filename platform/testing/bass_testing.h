@@ -1,6 +1,6 @@
 // Test-only controls of the BASS stand-in, which the system never sees: make
 // BASS_Init or BASS_Start fail, and put the stand-in back to its starting
-// state. Headless tests drive the clock with host::AdvanceVirtualFramesForTesting.
+// state. Headless tests drive the clock with runtime::AdvanceVirtualFramesForTesting.
 #pragma once
 
 namespace bass_testing {

@@ -1,11 +1,12 @@
 // MessageBoxA and GetTickCount of the Win32 stand-in. A message box always
 // writes its caption and text to stderr, and shows an SDL message box when
-// there is a display; the tick count comes from the host's clock.
+// there is a display; the tick count comes from the runtime's clock.
 #include <windows.h>
 
-#include "call_log.h"
-#include "host/host.h"
 #include "win32_host.h"
+
+#include "runtime/runtime.h"
+#include "testing/call_log.h"
 
 #include <SDL.h>
 
@@ -16,13 +17,13 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
     const char* caption = lpCaption ? lpCaption : "Error";
     const char* text = lpText ? lpText : "";
-    call_log::Record(std::string("MessageBoxA ") + caption + ": " + text);
+    if (call_log::Enabled()) call_log::Record(std::string("MessageBoxA ") + caption + ": " + text);
     std::fprintf(stderr, "%s: %s\n", caption, text);
     std::fflush(stderr);
 
     const UINT icon = uType & 0xF0;
-    if (icon == MB_ICONERROR) host::NoteErrorBox();
-    if (win32_host::HasDisplay() && !host::CurrentOptions().headless) {
+    if (icon == MB_ICONERROR) runtime::NoteErrorBox();
+    if (win32_host::HasDisplay() && !runtime::CurrentOptions().headless) {
         const Uint32 flags = icon == MB_ICONERROR     ? SDL_MESSAGEBOX_ERROR
                              : icon == MB_ICONWARNING ? SDL_MESSAGEBOX_WARNING
                                                       : SDL_MESSAGEBOX_INFORMATION;
@@ -33,5 +34,5 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 
 DWORD WINAPI GetTickCount(void)
 {
-    return host::TickMilliseconds();
+    return runtime::TickMilliseconds();
 }

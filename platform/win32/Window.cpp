@@ -4,10 +4,11 @@
 // headless runs keep windows as plain records with the same queue.
 #include <windows.h>
 
-#include "call_log.h"
-#include "host/host.h"
 #include "win32_host.h"
-#include "win32_testing.h"
+
+#include "runtime/runtime.h"
+#include "testing/call_log.h"
+#include "testing/win32_testing.h"
 
 #include <SDL.h>
 #include <strings.h>
@@ -23,6 +24,7 @@ struct HWND__ {
     std::string className;
     std::string title;
     SDL_Window* sdlWindow;
+    int width, height;  // the size asked for, which a window without a display keeps
 };
 
 namespace {
@@ -165,6 +167,15 @@ bool HasDisplay()
     return SDL_WasInit(SDL_INIT_VIDEO) != 0;
 }
 
+bool ClientSize(HWND window, int& width, int& height)
+{
+    if (!IsWindow(window)) return false;
+    width = window->width;
+    height = window->height;
+    if (window->sdlWindow) SDL_GetWindowSize(window->sdlWindow, &width, &height);
+    return true;
+}
+
 void PostToAllWindows(UINT message, WPARAM wParam, LPARAM lParam)
 {
     for (HWND w : S().windows) Enqueue(w, message, wParam, lParam);
@@ -226,14 +237,10 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 
     SDL_Window* sdlWindow = nullptr;
     if (win32_host::HasDisplay()) {
-        // The window shows the device's picture through OpenGL 3.3 core; it
-        // stays hidden until ShowWindow, as a Win32 window without WS_VISIBLE.
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-        const host::Options& options = host::CurrentOptions();
+        // The window shows the device's picture through OpenGL (its surface
+        // attributes are the Direct3D stand-in's, set before the show starts);
+        // it stays hidden until ShowWindow, as a Win32 window without WS_VISIBLE.
+        const runtime::Options& options = runtime::CurrentOptions();
         Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
         int width = nWidth, height = nHeight;
         if (options.windowed) {
@@ -261,7 +268,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
             return nullptr;
         }
     }
-    HWND window = new HWND__{it->second, it->first, lpWindowName ? lpWindowName : "", sdlWindow};
+    HWND window = new HWND__{it->second, it->first, lpWindowName ? lpWindowName : "", sdlWindow, nWidth, nHeight};
     S().windows.push_back(window);
     return window;
 }

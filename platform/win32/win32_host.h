@@ -1,5 +1,6 @@
-// What the other stand-ins need from the Win32 stand-in and the system never
-// sees: the SDL window behind an HWND, and a reset of the window registry.
+// What the other stand-ins and the host need from the Win32 stand-in and the
+// system never sees: the SDL window behind an HWND and its size, posting a
+// message as the system would, and the mapping of Windows file names.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +14,10 @@ SDL_Window* SdlWindowOf(HWND window);
 
 // Whether the Win32 stand-in has SDL video (a display) to work with.
 bool HasDisplay();
+
+// The client area of a window: its SDL window's size, or the size it was
+// created with when it has none. False for a window that does not exist.
+bool ClientSize(HWND window, int& width, int& height);
 
 // Queues a message as if the system had posted it (the host ends a run this way).
 void PostToAllWindows(UINT message, WPARAM wParam, LPARAM lParam);

@@ -8,6 +8,7 @@
 #include "bass_host.h"
 #include "bass_testing.h"
 #include "call_log.h"
+#include "ShellTesting.h"
 #include "host/host.h"
 #include "TestMp3.h"
 
@@ -92,13 +93,13 @@ protected:
     void SetUp() override
     {
         bass_testing::Reset();
-        host::ResetForTesting();
+        ResetHost();
         call_log::Take();
     }
     void TearDown() override
     {
         bass_testing::Reset();
-        host::ResetForTesting();
+        ResetHost();
     }
     // Initialised and started output with one stream playing looped, as the system does it.
     HSTREAM StartShow(const std::string& path)
@@ -110,7 +111,7 @@ protected:
         EXPECT_TRUE(BASS_StreamPlay(stream, TRUE, BASS_SAMPLE_LOOP));
         return stream;
     }
-    static void Frames(uint64_t count) { host::AdvanceVirtualFramesForTesting(count); }
+    static void Frames(uint64_t count) { runtime::AdvanceVirtualFramesForTesting(count); }
     static DWORD BytesPerSecond(HSTREAM stream)
     {
         DWORD freq = 0;
@@ -250,7 +251,7 @@ TEST_F(BassLifecycle, FreedStreamsAreGone)
     EXPECT_FALSE(BASS_ChannelSetAttributes(stream, -1, 50, -1));
     EXPECT_FALSE(BASS_StreamPlay(stream, TRUE, 0));
     double seconds = 0;
-    EXPECT_FALSE(bass_host::CurrentStreamSeconds(seconds));
+    EXPECT_FALSE(host::MusicSeconds(seconds));
 
     HSTREAM second = Open(Stereo44());
     ASSERT_TRUE(BASS_StreamPlay(second, TRUE, BASS_SAMPLE_LOOP));
@@ -374,7 +375,7 @@ TEST_F(BassClock, FortySecondsReadAsFortySeconds)
     Frames(40 * 60);
     EXPECT_EQ(BASS_ChannelGetPosition(stream), 7056000u);
     double seconds = 0;
-    ASSERT_TRUE(bass_host::CurrentStreamSeconds(seconds));
+    ASSERT_TRUE(host::MusicSeconds(seconds));
     EXPECT_EQ(seconds, 40.0);
 }
 
@@ -441,12 +442,12 @@ TEST_F(BassClock, UnloopedStreamHoldsAtItsEnd)
 
 TEST_F(BassClock, FractionalFrameRateStaysExact)
 {
-    host::CurrentOptions().fps = 60000.0 / 1001.0;
+    runtime::CurrentOptions().fps = 60000.0 / 1001.0;
     test_mp3::Tone tone = MakeTone(12.0, 44100, 2);
     HSTREAM stream = StartShow(ToneFile("twelve.mp3", tone));
     for (uint64_t frame : {1u, 2u, 600u, 601u}) {
-        host::ResetForTesting();
-        host::CurrentOptions().fps = 60000.0 / 1001.0;
+        ResetHost();
+        runtime::CurrentOptions().fps = 60000.0 / 1001.0;
         ASSERT_TRUE(BASS_StreamPlay(stream, TRUE, BASS_SAMPLE_LOOP));
         Frames(frame);
         EXPECT_EQ(BASS_ChannelGetPosition(stream), frame * 1001 * 44100 / 60000 * 4) << frame;
@@ -456,10 +457,10 @@ TEST_F(BassClock, FractionalFrameRateStaysExact)
 TEST_F(BassClock, HostSecondsAreTheSystemsSeconds)
 {
     double seconds = -1;
-    EXPECT_FALSE(bass_host::CurrentStreamSeconds(seconds));
+    EXPECT_FALSE(host::MusicSeconds(seconds));
     HSTREAM stream = StartShow(Mono22());
     Frames(7);
-    ASSERT_TRUE(bass_host::CurrentStreamSeconds(seconds));
+    ASSERT_TRUE(host::MusicSeconds(seconds));
     float expected = static_cast<float>(BASS_ChannelGetPosition(stream)) / static_cast<float>(BytesPerSecond(stream));
     EXPECT_EQ(seconds, expected);
     EXPECT_NEAR(seconds, 7.0 / 60.0, 1.0 / 22050);
@@ -604,10 +605,10 @@ TEST_F(BassPlayedAudio, SilenceBeforePlayThenTheDecodedSamples)
 
 TEST_F(BassPlayedAudio, FrameByFrameTilesLikeOneCall)
 {
-    host::CurrentOptions().fps = 60000.0 / 1001.0;
+    runtime::CurrentOptions().fps = 60000.0 / 1001.0;
     StartShow(Stereo44());
     std::vector<int16_t> whole, piece, joined;
-    const double fps = host::CurrentOptions().fps;
+    const double fps = runtime::CurrentOptions().fps;
     ASSERT_TRUE(bass_host::RenderPlayedAudio(0.0, 150 / fps, whole));
     for (int frame = 0; frame < 150; ++frame) {
         ASSERT_TRUE(bass_host::RenderPlayedAudio(frame / fps, (frame + 1) / fps, piece));
@@ -650,7 +651,7 @@ TEST_F(BassPlayedAudio, TheSoundMatchesThePositionReadForEachFrame)
         // system reads in that frame.
         DWORD position = BASS_ChannelGetPosition(stream) / 4;
         std::vector<int16_t> out;
-        double now = host::VirtualSeconds();
+        double now = runtime::VirtualSeconds();
         ASSERT_TRUE(bass_host::RenderPlayedAudio(now, now + 1.0 / 60, out));
         ASSERT_EQ(out.size(), 735u * 2);
         ASSERT_EQ(out[0], pcm.samples[2 * position]) << frame;
@@ -693,7 +694,7 @@ protected:
     {
         BassTest::SetUp();
         ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-        host::CurrentOptions().headless = false;
+        runtime::CurrentOptions().headless = false;
     }
 };
 

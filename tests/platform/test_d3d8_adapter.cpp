@@ -276,10 +276,9 @@ TEST_F(AdapterTest, LostDeviceFailsPresentAndReportsItsState)
 
 // --- Call log -------------------------------------------------------------------
 
-TEST(CallLogTest, StartUpFrameAndShutdownAreRecordedInOrder)
+// The calls of a short life of a device: start-up, one frame, shutdown.
+void RunOneFrame()
 {
-    d3d8_testing::Reset();
-    call_log::Take();
     IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
     ASSERT_NE(d3d, nullptr);
     D3DPRESENT_PARAMETERS params{};
@@ -298,10 +297,28 @@ TEST(CallLogTest, StartUpFrameAndShutdownAreRecordedInOrder)
     device->Release();  // not the last reference: not recorded
     device->Release();
     d3d->Release();
+}
+
+TEST(CallLogTest, StartUpFrameAndShutdownAreRecordedInOrder)
+{
+    d3d8_testing::Reset();
+    call_log::Enable(true);
+    call_log::Take();
+    RunOneFrame();
     const std::vector<std::string> expected = {"Direct3DCreate8", "CreateDevice",  "Clear",
                                                "BeginScene",      "EndScene",      "Present",
                                                "IDirect3DDevice8::Release",        "IDirect3D8::Release"};
     EXPECT_EQ(call_log::Take(), expected);
+}
+
+TEST(CallLogTest, ARunThatNoTestRecordsLeavesTheLogEmpty)
+{
+    d3d8_testing::Reset();
+    call_log::Enable(false);
+    call_log::Take();
+    RunOneFrame();
+    EXPECT_TRUE(call_log::Take().empty());
+    call_log::Enable(true);
 }
 
 }  // namespace

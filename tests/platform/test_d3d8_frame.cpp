@@ -4,6 +4,7 @@
 #include "TestDevice.h"
 
 #include "d3d8_testing.h"
+#include "ShellTesting.h"
 #include "host/host.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +52,7 @@ protected:
     void SetUp() override
     {
         d3d8_testing::Reset();
-        host::ResetForTesting();
+        ResetHost();
         device = CreateTestDevice();
         ASSERT_NE(device, nullptr);
         ASSERT_EQ(device->CreateTexture(64, 64, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &texture), D3D_OK);
@@ -70,7 +71,7 @@ protected:
         if (vb) vb->Release();
         if (ib) ib->Release();
         if (device) device->Release();
-        host::ResetForTesting();
+        ResetHost();
     }
 
     // One frame in the manner of the effects: overlay quads, a lit and
@@ -177,16 +178,16 @@ TEST_F(FrameTest, LaterFramesAllocateNothing)
 
 TEST_F(FrameTest, PresentHandsEachFrameToTheHost)
 {
-    const uint64_t before = host::PresentedFrames();
+    const uint64_t before = runtime::PresentedFrames();
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-    EXPECT_EQ(host::PresentedFrames(), before + 2);
+    EXPECT_EQ(runtime::PresentedFrames(), before + 2);
     // A lost device shows nothing, but the host's clock goes on, so that a
     // headless run does not stall while the device stays lost.
     d3d8_testing::SetDeviceLost(D3DERR_DEVICELOST);
     ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff00ff00, 1.0f, 0), D3D_OK);
     EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
-    EXPECT_EQ(host::PresentedFrames(), before + 3);
+    EXPECT_EQ(runtime::PresentedFrames(), before + 3);
     d3d8_testing::Reset();
 }
 

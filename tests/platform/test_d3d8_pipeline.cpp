@@ -84,7 +84,7 @@ protected:
             device->EndScene();
             EXPECT_EQ(device->Release(), 0u);
         }
-        host::CurrentOptions() = host::Options{};
+        runtime::CurrentOptions() = runtime::Options{};
     }
 
     // An unlit rectangle from (x0, y0) to (x1, y1) in pixels at depth z,
@@ -940,10 +940,10 @@ TEST_F(PipelineTest, EveryFixedFunctionVariantCompilesAndDraws)
 TEST(OutputSizeTest, LargerOutputScalesTheBackBufferPicture)
 {
     d3d8_testing::Reset();
-    host::CurrentOptions().outputWidth = 1600;
-    host::CurrentOptions().outputHeight = 1200;
+    runtime::CurrentOptions().outputWidth = 1600;
+    runtime::CurrentOptions().outputHeight = 1200;
     IDirect3DDevice8* device = CreateTestDevice();
-    host::CurrentOptions() = host::Options{};
+    runtime::CurrentOptions() = runtime::Options{};
     ASSERT_NE(device, nullptr);
     int w = 0, h = 0;
     ReadPixels(device, &w, &h);
@@ -979,10 +979,10 @@ TEST(OutputSizeTest, LargerOutputScalesTheBackBufferPicture)
 TEST(OutputSizeTest, WideOutputKeepsTheAspectWithBlackBars)
 {
     d3d8_testing::Reset();
-    host::CurrentOptions().outputWidth = 1280;
-    host::CurrentOptions().outputHeight = 720;
+    runtime::CurrentOptions().outputWidth = 1280;
+    runtime::CurrentOptions().outputHeight = 720;
     IDirect3DDevice8* device = CreateTestDevice();
-    host::CurrentOptions() = host::Options{};
+    runtime::CurrentOptions() = runtime::Options{};
     ASSERT_NE(device, nullptr);
     ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xffffffff, 1.0f, 0), D3D_OK);
     int w = 0, h = 0;

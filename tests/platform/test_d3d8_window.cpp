@@ -5,6 +5,7 @@
 #include "TestDevice.h"
 
 #include "d3d8_testing.h"
+#include "ShellTesting.h"
 #include "host/host.h"
 #include "win32_testing.h"
 #include "win32/win32_host.h"
@@ -25,9 +26,9 @@ protected:
     {
         if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) GTEST_SKIP() << "no display: " << SDL_GetError();
         d3d8_testing::Reset();
-        host::ResetForTesting();
-        host::CurrentOptions().headless = false;
-        host::CurrentOptions().windowed = true;
+        ResetHost();
+        runtime::CurrentOptions().headless = false;
+        runtime::CurrentOptions().windowed = true;
         WNDCLASSA windowClass{};
         windowClass.lpfnWndProc = Procedure;
         windowClass.lpszClassName = "D3D8WINDOWTEST";
@@ -42,7 +43,7 @@ protected:
     void TearDown() override
     {
         win32_testing::Reset();
-        host::ResetForTesting();
+        ResetHost();
         if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_Quit();
     }
     HWND window = nullptr;
@@ -66,7 +67,7 @@ TEST_F(WindowTest, PresentShowsFramesInTheWindowAndKeepsTheOffscreenPicture)
         ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xff2040c0, 1.0f, 0), D3D_OK);
         ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
     }
-    EXPECT_EQ(host::PresentedFrames(), 3u);
+    EXPECT_EQ(runtime::PresentedFrames(), 3u);
     // Presenting drew into the window, not into the offscreen target.
     EXPECT_EQ(PixelAt(device, 400, 300), 0x2040c0u);
     // Drawing after a present still lands in the offscreen target.

@@ -9,7 +9,7 @@
 
 namespace {
 
-host::ParseResult Parse(std::vector<std::string> args, host::Options& options, std::string& message)
+host::ParseResult Parse(std::vector<std::string> args, runtime::Options& options, std::string& message)
 {
     args.insert(args.begin(), "bralmond");
     std::vector<char*> argv;
@@ -19,7 +19,7 @@ host::ParseResult Parse(std::vector<std::string> args, host::Options& options, s
 
 TEST(HostOptions, NoOptionsPlaysFullScreenWithSoundAtSixtyFrames)
 {
-    host::Options options;
+    runtime::Options options;
     std::string message;
     ASSERT_EQ(Parse({}, options, message), host::ParseResult::Run);
     EXPECT_FALSE(options.headless);
@@ -32,7 +32,7 @@ TEST(HostOptions, NoOptionsPlaysFullScreenWithSoundAtSixtyFrames)
 
 TEST(HostOptions, EveryOptionIsRead)
 {
-    host::Options options;
+    runtime::Options options;
     std::string message;
     ASSERT_EQ(Parse({"--headless", "--windowed", "--fps", "30", "--until", "41", "--shots", "5,10.5,40", "--out",
                      "pics", "--size", "1600x1200", "--vsync"},
@@ -54,7 +54,7 @@ TEST(HostOptions, EveryOptionIsRead)
 
 TEST(HostOptions, FractionalFrameRatesAreAccepted)
 {
-    host::Options options;
+    runtime::Options options;
     std::string message;
     ASSERT_EQ(Parse({"--fps", "60000/1001"}, options, message), host::ParseResult::Run);
     EXPECT_NEAR(options.fps, 59.94006, 1e-5);
@@ -62,7 +62,7 @@ TEST(HostOptions, FractionalFrameRatesAreAccepted)
 
 TEST(HostOptions, CaptureOptionsImplyHeadlessAndKeepTheRateAsWritten)
 {
-    host::Options options;
+    runtime::Options options;
     std::string message;
     ASSERT_EQ(Parse({"--capture", "show.MKV", "--fps", "60000/1001", "--start", "45.5", "--frames", "pics"}, options,
                     message),
@@ -74,20 +74,20 @@ TEST(HostOptions, CaptureOptionsImplyHeadlessAndKeepTheRateAsWritten)
     EXPECT_EQ(options.fpsText, "60000/1001") << "ffmpeg gets the exact fraction";
     EXPECT_DOUBLE_EQ(options.start, 45.5);
 
-    host::Options frames;
+    runtime::Options frames;
     ASSERT_EQ(Parse({"--frames", "out"}, frames, message), host::ParseResult::Run) << message;
     EXPECT_TRUE(frames.headless);
     EXPECT_EQ(frames.fpsText, "60");
     EXPECT_EQ(frames.start, 0.0);
 
-    host::Options live;
+    runtime::Options live;
     ASSERT_EQ(Parse({"--start", "130", "--windowed"}, live, message), host::ParseResult::Run) << message;
     EXPECT_FALSE(live.headless) << "--start alone plays live";
 }
 
 TEST(HostOptions, HelpIsRecognisedAndListsTheOptions)
 {
-    host::Options options;
+    runtime::Options options;
     std::string message;
     EXPECT_EQ(Parse({"--help"}, options, message), host::ParseResult::Help);
     for (const char* option : {"--windowed", "--headless", "--fps", "--until", "--shots", "--out", "--size", "--start",
@@ -108,7 +108,7 @@ TEST(HostOptions, UnknownAndMalformedOptionsAreRefusedWithAMessage)
         {"--start", "20", "--until", "20"},
     };
     for (const auto& args : bad) {
-        host::Options options;
+        runtime::Options options;
         std::string message;
         EXPECT_EQ(Parse(args, options, message), host::ParseResult::Error) << args[0];
         EXPECT_FALSE(message.empty()) << args[0];

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "call_log.h"
+#include "ShellTesting.h"
 #include "host/host.h"
 #include "win32_host.h"
 #include "win32_testing.h"
@@ -232,36 +233,36 @@ TEST_F(Win32Windows, NullCursorHidesItAndTheArrowShowsIt)
 
 TEST(Win32System, MessageBoxWritesCaptionAndTextAndCountsErrors)
 {
-    host::ResetForTesting();
+    ResetHost();
     call_log::Take();
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(MessageBoxA(nullptr, "Something went wrong.", "BRALMOND", MB_ICONWARNING), IDOK);
-    EXPECT_FALSE(host::ErrorBoxShown());
+    EXPECT_FALSE(runtime::ErrorBoxShown());
     MessageBoxA(nullptr, "Fatal.", "BRALMOND", MB_ICONERROR);
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("BRALMOND: Something went wrong."), std::string::npos);
     EXPECT_NE(err.find("BRALMOND: Fatal."), std::string::npos);
-    EXPECT_TRUE(host::ErrorBoxShown());
+    EXPECT_TRUE(runtime::ErrorBoxShown());
     const std::vector<std::string> log = call_log::Take();
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[1], "MessageBoxA BRALMOND: Fatal.");
-    host::ResetForTesting();
+    ResetHost();
 }
 
 TEST(Win32System, TickCountFollowsTheVirtualClockAndWraps)
 {
-    host::ResetForTesting();
-    host::CurrentOptions().fps = 60.0;
+    ResetHost();
+    runtime::CurrentOptions().fps = 60.0;
     const DWORD start = GetTickCount();
-    host::AdvanceVirtualFramesForTesting(90);
+    runtime::AdvanceVirtualFramesForTesting(90);
     EXPECT_EQ(GetTickCount() - start, 1500u);
     // Half a second before the 32-bit count wraps.
-    host::SetTickOffsetForTesting(0xFFFFFFFFu - 500u - GetTickCount());
+    runtime::SetTickOffsetForTesting(0xFFFFFFFFu - 500u - GetTickCount());
     const DWORD beforeWrap = GetTickCount();
-    host::AdvanceVirtualFramesForTesting(60);
+    runtime::AdvanceVirtualFramesForTesting(60);
     EXPECT_LT(GetTickCount(), beforeWrap) << "the 32-bit count wrapped";
     EXPECT_EQ(GetTickCount() - beforeWrap, 1000u);
-    host::ResetForTesting();
+    ResetHost();
 }
 
 }  // namespace

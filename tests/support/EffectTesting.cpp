@@ -4,6 +4,7 @@
 #include "Shell.h"
 #include "TestDevice.h"
 #include "d3d8_testing.h"
+#include "ShellTesting.h"
 #include "host/host.h"
 
 #include <cstdlib>
@@ -105,7 +106,7 @@ IDirect3DTexture8* MakeTexture(IDirect3DDevice8* device, UINT width, UINT height
 
 void ShellDeviceTest::SetUp()
 {
-    host::ResetForTesting();
+    ResetHost();
     d3d8_testing::Reset();
     g_device = CreateTestDevice(800, 600);
     ASSERT_NE(g_device, nullptr);
@@ -116,7 +117,7 @@ void ShellDeviceTest::TearDown()
 {
     if (g_device) g_device->Release();
     g_device = nullptr;
-    host::ResetForTesting();
+    ResetHost();
 }
 
 void ShellDeviceTest::Capture()

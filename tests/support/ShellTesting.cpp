@@ -6,11 +6,19 @@
 #include "bass_testing.h"
 #include "call_log.h"
 #include "d3d8_testing.h"
+#include "host/TheShow.h"
 #include "host/host.h"
 #include "win32_testing.h"
 
 #include <algorithm>
 #include <iterator>
+
+void ResetHost()
+{
+    host::Install(host::TheShow());
+    host::ResetForTesting();
+    call_log::Enable(true);
+}
 
 void ResetShellState()
 {
@@ -30,6 +38,6 @@ void ResetShellState()
     win32_testing::Reset();
     d3d8_testing::Reset();
     bass_testing::Reset();
-    host::ResetForTesting();
+    ResetHost();
     call_log::Take();
 }

@@ -3,4 +3,8 @@
 // in one process.
 #pragma once
 
+// The host and the runtime back to their start as a headless run, with the
+// show's facts installed and the call log recording.
+void ResetHost();
+
 void ResetShellState();

@@ -461,7 +461,7 @@ protected:
     Outcome Run(double start, uint64_t grabFrame)
     {
         ResetShellState();
-        host::Options& options = host::CurrentOptions();
+        runtime::Options& options = runtime::CurrentOptions();
         options.fps = 10.0;
         options.outputWidth = 160;
         options.outputHeight = 120;
@@ -471,13 +471,13 @@ protected:
         host::SetFrameObserverForTesting([&](IDirect3DDevice8* device, double music) {
             if (first) {
                 first = false;
-                outcome.firstFrame = host::PresentedFrames();
+                outcome.firstFrame = runtime::PresentedFrames();
                 outcome.firstMusic = music;
                 const auto log = call_log::Take();
                 // Those before this frame's own.
                 outcome.presentsBefore = std::count(log.begin(), log.end(), std::string("Present")) - 1;
             }
-            if (host::PresentedFrames() == grabFrame) {
+            if (runtime::PresentedFrames() == grabFrame) {
                 int w, h;
                 d3d8_host::ReadBackBuffer(device, outcome.picture, w, h);
                 outcome.grabbedMusic = music;
@@ -486,8 +486,8 @@ protected:
         });
         char commandLine[] = "";
         EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOW), 0);
-        EXPECT_FALSE(host::ErrorBoxShown());
-        EXPECT_FALSE(host::RunFailed());
+        EXPECT_FALSE(runtime::ErrorBoxShown());
+        EXPECT_FALSE(runtime::RunFailed());
         return outcome;
     }
 

@@ -29,7 +29,7 @@ protected:
     {
         ShellDeviceTest::SetUp();
         // A millisecond a frame: the tests set the scene clock to any whole millisecond.
-        host::CurrentOptions().fps = 1000.0;
+        runtime::CurrentOptions().fps = 1000.0;
         folder = scene_data::FreshFolder("part1");
         scene_data::WriteSceneOneData(folder);
         previous = fs::current_path();
@@ -48,11 +48,11 @@ protected:
         if (!started) {
             ASSERT_EQ(scene.Render(0, 0.0f), nullptr);
             started = true;
-            startFrames = host::PresentedFrames();
+            startFrames = runtime::PresentedFrames();
         }
         const uint64_t target = startFrames + ms;
-        ASSERT_GE(target, host::PresentedFrames());
-        host::AdvanceVirtualFramesForTesting(target - host::PresentedFrames());
+        ASSERT_GE(target, runtime::PresentedFrames());
+        runtime::AdvanceVirtualFramesForTesting(target - runtime::PresentedFrames());
         ASSERT_EQ(scene.Render(static_cast<int>(ms), 0.0f), nullptr);
         Capture();
     }

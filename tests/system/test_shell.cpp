@@ -91,14 +91,14 @@ fs::path* ShellStartUp::folder = nullptr;
 
 TEST_F(ShellStartUp, ANormalRunStartsInOrderAndShutsDownWithoutAMessage)
 {
-    host::CurrentOptions().until = 0.5;
+    runtime::CurrentOptions().until = 0.5;
     const auto log = RunWinMain();
     const std::vector<std::string> expected = Concat(
         {"Direct3DCreate8", "RegisterClassA", "CreateWindowExA", "CreateDevice", "BASS_Init", "BASS_Start",
          "BASS_StreamCreateFile", "BASS_StreamPlay", "BASS_Free"},
         kShutdownAfterDevice);
     EXPECT_EQ(log, expected);
-    EXPECT_FALSE(host::ErrorBoxShown());
+    EXPECT_FALSE(runtime::ErrorBoxShown());
     EXPECT_EQ(d3d8_testing::LiveDevices(), 0u);
     EXPECT_EQ(d3d8_testing::LiveResources(), 0u) << "every scene resource was released";
     EXPECT_EQ(win32_testing::WindowCount(), 0u);
@@ -189,14 +189,14 @@ TEST_F(ShellStartUp, SoundFailureReleasesTheDeviceButDoesNotFreeSound)
 TEST_F(ShellStartUp, TwoAdaptersWarnOnceAndTheShowGoesOn)
 {
     d3d8_testing::SetAdapterCount(2);
-    host::CurrentOptions().until = 0.2;
+    runtime::CurrentOptions().until = 0.2;
     const auto log = RunWinMain();
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[1], "MessageBoxA BRALMOND: Multiple graphics adapter are not properly supported yet. The default "
                       "graphics adapter will be used.");
     EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& e) { return e.rfind("MessageBoxA", 0) == 0; }),
               1);
-    EXPECT_FALSE(host::ErrorBoxShown()) << "a warning is not an error";
+    EXPECT_FALSE(runtime::ErrorBoxShown()) << "a warning is not an error";
     EXPECT_EQ(log.back(), "IDirect3D8::Release");
 }
 
@@ -231,17 +231,17 @@ TEST_F(ShellStartUp, AResettableLostDeviceEndsTheShowWithItsMessage)
     EXPECT_EQ(log.back(), "MessageBoxA BRALMOND: The Direct3D HAL device was lost. Recovery is not yet supported. "
                           "Lost devices are caused by for example pressing Ctrl-Alt-Delete or switching to other "
                           "applications while in full screen mode.");
-    EXPECT_TRUE(host::ErrorBoxShown());
+    EXPECT_TRUE(runtime::ErrorBoxShown());
 }
 
 TEST_F(ShellStartUp, ALostDeviceThatCannotBeResetYetKeepsTheShowGoing)
 {
     d3d8_testing::SetDeviceLost(D3DERR_DEVICELOST);
-    host::CurrentOptions().until = 0.3;
+    runtime::CurrentOptions().until = 0.3;
     const auto log = RunWinMain();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), "IDirect3D8::Release");
-    EXPECT_FALSE(host::ErrorBoxShown());
+    EXPECT_FALSE(runtime::ErrorBoxShown());
 }
 
 class DisplayModeChoice : public ::testing::Test {
@@ -351,7 +351,7 @@ protected:
     {
         ResetShellState();
         // A millisecond a frame, so that any music time of the tests is a whole number of frames.
-        host::CurrentOptions().fps = 1000.0;
+        runtime::CurrentOptions().fps = 1000.0;
         for (int i = 0; i < 5; ++i) g_scenes[i] = &scenes[i];
         ASSERT_TRUE(SoundInit(nullptr));
         g_soundReady = true;
@@ -369,9 +369,9 @@ protected:
     // returns the slot drawn, or -1.
     int FrameAt(double t)
     {
-        const double ahead = t - host::VirtualSeconds();
+        const double ahead = t - runtime::VirtualSeconds();
         EXPECT_GE(ahead, 0.0);
-        host::AdvanceVirtualFramesForTesting(static_cast<uint64_t>(ahead * 1000.0 + 0.5));
+        runtime::AdvanceVirtualFramesForTesting(static_cast<uint64_t>(ahead * 1000.0 + 0.5));
         for (FakeScene& s : scenes) s.frames = 0;
         g_frameMessage = nullptr;
         RenderFrame();
@@ -509,11 +509,11 @@ TEST(SoundArithmetic, BytesPerSecondFollowRateAndChannels)
 TEST(DemoClock, CountsMillisecondsAndSecondsAcrossATickWrap)
 {
     ResetShellState();
-    host::SetTickOffsetForTesting(0xFFFFFFFFu - 500u);
+    runtime::SetTickOffsetForTesting(0xFFFFFFFFu - 500u);
     Timer timer;
     EXPECT_EQ(timer.ElapsedMs(), 0);
     EXPECT_FLOAT_EQ(timer.ElapsedSeconds(), 0.0f);
-    host::AdvanceVirtualFramesForTesting(90);  // 1.5 s at 60 frames a second, across the wrap
+    runtime::AdvanceVirtualFramesForTesting(90);  // 1.5 s at 60 frames a second, across the wrap
     EXPECT_EQ(timer.ElapsedMs(), 1500);
     EXPECT_FLOAT_EQ(timer.ElapsedSeconds(), 1.5f);
     timer.Reset();

@@ -1,7 +1,7 @@
 // RGB float images, blur, splats, and the BMP and PNG codecs (see Image.h).
 #include "Image.h"
 
-#include <png.h>
+#include "PngWriter.h"
 
 #include <cmath>
 #include <cstdio>
@@ -219,36 +219,12 @@ bool DecodeBmp(const std::vector<uint8_t>& bytes, Image& out)
 
 bool WritePng(const std::string& path, const Image& img, std::string& error)
 {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        error = "cannot open " + path + " for writing: " + std::strerror(errno);
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        error = "libpng failed while writing " + path;
-        return false;
-    }
-    png_init_io(png, f);
-    png_set_IHDR(png, info, img.width, img.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<uint8_t> row(static_cast<size_t>(img.width) * 3);
+    std::vector<uint8_t> rgb(static_cast<size_t>(img.width) * img.height * 3);
     for (int y = 0; y < img.height; ++y) {
         const float* p = img.At(0, y);
-        for (int i = 0; i < img.width * 3; ++i) row[i] = Quantize(p[i]);
-        png_write_row(png, row.data());
+        for (int i = 0; i < img.width * 3; ++i) rgb[static_cast<size_t>(y) * img.width * 3 + i] = Quantize(p[i]);
     }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    if (std::fclose(f) != 0) {
-        error = "cannot finish writing " + path;
-        return false;
-    }
-    return true;
+    return ::WritePng(path, rgb.data(), img.width, img.height, kDefaultPng, error);
 }
 
 }  // namespace datagen

@@ -1,0 +1,71 @@
+// The ground floor of the platform: what every stand-in and the host share,
+// owning its own state. The options of this run, the clock behind
+// GetTickCount (virtual in headless runs: exactly 1/fps of a second per
+// presented frame), and the run's error state for the exit status. It
+// includes nothing of the stand-ins or the host.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace runtime {
+
+struct Shot {
+    std::string text;  // the time as written on the command line, used in the file name
+    double seconds;    // music time of the shot
+    bool written;
+};
+
+// The defaults describe a plain run: full screen, with sound, on the wall clock.
+struct Options {
+    bool headless = false;  // no window, no audio device, virtual clock, EGL rendering
+    bool windowed = false;  // a window of the back buffer's size instead of full screen at the desktop size
+    double fps = 60.0;      // virtual frames per second of a headless run
+    std::string fpsText = "60";  // the rate as written ("60000/1001"), for ffmpeg
+    double until = -1.0;    // music time at which the run ends as Escape would; negative: never
+    std::vector<Shot> shots;
+    std::string outDir = ".";
+    int outputWidth = 0;    // size of the offscreen target; 0 means the back buffer's size
+    int outputHeight = 0;
+    bool vsync = false;
+    double start = 0.0;       // music time at which the show begins (--start)
+    std::string capturePath;  // video file to write (--capture); empty: none
+    std::string framesDir;    // folder for numbered PNG frames and a WAV (--frames); empty: none
+};
+
+// The options of this run: filled by the host's parser, read by everyone.
+Options& CurrentOptions();
+
+// Frames on the virtual clock: one per presented frame, plus the frames that a
+// --start passes over; and the virtual time they add up to.
+uint64_t PresentedFrames();
+double VirtualSeconds();
+void AdvanceFrame();
+// Moves the virtual clock to a frame (the way to --start).
+void SetVirtualFrame(uint64_t frame);
+
+// Milliseconds of the clock behind GetTickCount: virtual in headless runs,
+// monotonic wall time otherwise. Wraps like a 32-bit tick count.
+uint32_t TickMilliseconds();
+// Makes TickMilliseconds read `ms` now, by shifting the clock's offset (a
+// live --start run moves its tick count with the stream it seeks).
+void SetTickMilliseconds(uint32_t ms);
+
+// Error message boxes shown (MB_ICONERROR); the process exits with 1 if any.
+void NoteErrorBox();
+bool ErrorBoxShown();
+// A failure of the port itself (a capture that could not be written, a start
+// past the soundtrack's end); the process exits with 1.
+void NoteRunFailed();
+bool RunFailed();
+
+// Tests: every piece of state back to its start, with the options of a
+// headless run (tests need no display and no sound device).
+void ResetForTesting();
+// An offset added to every tick count (to cross a 32-bit wrap), and frames
+// on the virtual clock presented without a device.
+void SetTickOffsetForTesting(uint32_t offset);
+void AdvanceVirtualFramesForTesting(uint64_t frames);
+
+}  // namespace runtime
