@@ -15,7 +15,6 @@
 #include "testing/call_log.h"
 #include "win32/win32_host.h"
 
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
