@@ -87,6 +87,9 @@ bool DecodeMpegAudio(const unsigned char* data, size_t size, Pcm& pcm)
     // Every rate, both channel layouts, always 16-bit: the file keeps its own
     // rate and channel count and only the sample format is fixed.
     mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0);
+    // A damaged stretch of any length is skipped to the next good frame, as
+    // players do, rather than ending the sound there.
+    mpg123_param(decoder, MPG123_RESYNC_LIMIT, -1, 0);
     mpg123_format_none(decoder);
     const long* rates = nullptr;
     size_t rateCount = 0;
@@ -98,8 +101,11 @@ bool DecodeMpegAudio(const unsigned char* data, size_t size, Pcm& pcm)
     bool ok = mpg123_replace_reader_handle(decoder, ReadMemory, SeekMemory, nullptr) == MPG123_OK &&
               mpg123_open_handle(decoder, &reader) == MPG123_OK;
     std::vector<unsigned char> buffer(64 * 1024);
+    int stalled = 0;      // errors in a row that neither read input nor gave sound
+    bool matches = true;  // the frames now decoded have the stream's first format
     while (ok) {
         size_t done = 0;
+        const size_t before = reader.at;
         int result = mpg123_read(decoder, buffer.data(), buffer.size(), &done);
         if (result == MPG123_NEW_FORMAT) {
             long rate = 0;
@@ -113,11 +119,13 @@ bool DecodeMpegAudio(const unsigned char* data, size_t size, Pcm& pcm)
                 off_t expected = mpg123_length(decoder);
                 if (expected > 0 && static_cast<uint64_t>(expected) * channels * 2 <= kMaxDecodedBytes)
                     pcm.samples.reserve(static_cast<size_t>(expected) * channels);
-            } else if (pcm.rate != rate || pcm.channels != channels) {
-                break;  // a second stream of another format glued on: keep the first
             }
+            // A frame of another format is damage that happens to look like
+            // a header, or a second stream glued on: its sound is left out
+            // and the stream goes on where its own format returns.
+            matches = pcm.rate == rate && pcm.channels == channels;
         }
-        if (done > 0 && pcm.channels > 0) {
+        if (done > 0 && pcm.channels > 0 && matches) {
             if (pcm.samples.size() * 2 + done > kMaxDecodedBytes) {
                 ok = false;
                 break;
@@ -127,10 +135,17 @@ bool DecodeMpegAudio(const unsigned char* data, size_t size, Pcm& pcm)
         }
         if (result == MPG123_DONE) break;
         if (result != MPG123_OK && result != MPG123_NEW_FORMAT) {
-            // A damaged frame after good audio ends the stream there; damage
-            // before any audio means this is no MPEG audio file.
-            ok = !pcm.samples.empty();
-            break;
+            // Damage before any audio means this is no MPEG audio file. After
+            // good audio the decoder resynchronises on the next read; only
+            // when it makes no progress at all does the sound end here.
+            if (pcm.samples.empty()) {
+                ok = false;
+                break;
+            }
+            stalled = (reader.at == before && done == 0) ? stalled + 1 : 0;
+            if (stalled > 2) break;
+        } else {
+            stalled = 0;
         }
     }
     mpg123_close(decoder);

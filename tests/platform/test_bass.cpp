@@ -350,6 +350,49 @@ TEST_F(BassFormat, DecodedSoundIsTheTone)
     EXPECT_NEAR(test_mp3::MeasureLevel(middle, 22050, 2, 0), 0.5 / std::sqrt(2.0), 0.03);
 }
 
+std::vector<unsigned char> FileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<unsigned char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// A file damaged in its middle, as a bad copy or a bad disk leaves it, plays
+// on past the damage to its own end, and a glued-on frame of another format
+// is left out rather than ending the sound.
+TEST_F(BassFormat, DamageInTheMiddleIsSkippedToTheNextGoodFrame)
+{
+    test_mp3::Tone tone = MakeTone(12.0, 44100, 2, 300.0);
+    tone.frequencyStep = 50.0;  // second n sounds at 300 + 50 n
+    tone.kbps = 128;
+    const std::vector<unsigned char> clean = FileBytes(ToneFile("steps12.mp3", tone));
+    bass_decode::Pcm reference;
+    ASSERT_TRUE(bass_decode::DecodeMpegAudio(clean.data(), clean.size(), reference));
+    std::mt19937 random(7);
+    for (const bool zeros : {false, true}) {
+        std::vector<unsigned char> damaged = clean;
+        const size_t length = zeros ? 2048 : 4096;
+        for (size_t i = 0; i < length; ++i)
+            damaged[damaged.size() / 2 + i] = zeros ? 0 : static_cast<unsigned char>(random());
+        bass_decode::Pcm pcm;
+        ASSERT_TRUE(bass_decode::DecodeMpegAudio(damaged.data(), damaged.size(), pcm)) << zeros;
+        EXPECT_EQ(pcm.rate, 44100);
+        // At 128 kbit/s the damage covers about a quarter of a second.
+        EXPECT_GT(pcm.Frames(), reference.Frames() - 44100 / 2) << zeros;
+        EXPECT_LE(pcm.Frames(), reference.Frames() + 1152) << zeros;
+        const int16_t* last = pcm.samples.data() + (pcm.Frames() - 30000) * 2;
+        EXPECT_NEAR(test_mp3::MeasureFrequency(last, 22050, 2, 0, 44100), 300.0 + 50.0 * 11, 3.0) << zeros;
+    }
+    // A mono stream at another rate glued between two stereo ones.
+    std::vector<unsigned char> glued = clean;
+    const std::vector<unsigned char> mono = FileBytes(Mono22());
+    glued.insert(glued.end(), mono.begin(), mono.end());
+    glued.insert(glued.end(), clean.begin(), clean.end());
+    bass_decode::Pcm pcm;
+    ASSERT_TRUE(bass_decode::DecodeMpegAudio(glued.data(), glued.size(), pcm));
+    EXPECT_EQ(pcm.channels, 2);
+    EXPECT_NEAR(static_cast<double>(pcm.Frames()) / 44100.0, 24.0, 0.2);
+}
+
 // ---------------------------------------------------------------------------
 // Headless position on the virtual clock
 
