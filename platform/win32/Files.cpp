@@ -114,10 +114,17 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     default: return INVALID_HANDLE_VALUE;
     }
     const std::string path = win32_host::ResolvePath(lpFileName);
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return INVALID_HANDLE_VALUE;
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    // Only plain files are files here: a folder, a FIFO or a device in a
+    // file's place is refused as a missing file would be. The file is opened
+    // without blocking and checked before anything is read, so that a FIFO
+    // with no writer cannot hang the open or the first read.
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0) return INVALID_HANDLE_VALUE;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return INVALID_HANDLE_VALUE;
+    }
     auto* file = new FileHandle{fd};
     std::lock_guard<std::mutex> lock(HandlesMutex());
     LiveHandles().insert(file);

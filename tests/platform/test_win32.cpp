@@ -78,10 +78,16 @@ TEST_F(Win32Files, ReadsWholeFilesAndShortReadsAtTheEnd)
     EXPECT_TRUE(CloseHandle(file));
 }
 
-TEST_F(Win32Files, MissingFilesFoldersAndStaleHandlesAreRefused)
+TEST_F(Win32Files, MissingFilesFoldersFifosAndStaleHandlesAreRefused)
 {
     EXPECT_EQ(OpenRead("Data\\Nothing.bmp"), INVALID_HANDLE_VALUE);
     EXPECT_EQ(OpenRead("Data"), INVALID_HANDLE_VALUE);
+    // A FIFO in a file's place, with nobody writing to it: refused at once
+    // instead of blocking the open (or the first read) for ever.
+    ASSERT_EQ(::mkfifo((root / "Data" / "Pipe.msh").c_str(), 0600), 0);
+    EXPECT_EQ(OpenRead("Data\\pipe.MSH"), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileA("Data\\Pipe.msh", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
     HANDLE file = OpenRead("Data\\Space1.bmp");
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(CloseHandle(file));
