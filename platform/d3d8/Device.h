@@ -120,7 +120,7 @@ private:
     bool keyDirty_ = true;
     bool uniformsDirty_ = true;
     fixed_function::PipelineKey key_;
-    fixed_function::UniformBlock uniforms_;
+    fixed_function::UniformBlock uniforms_{};  // whole block uploaded: no byte left uninitialised
     uint64_t uniformsVersion_ = 0;
 };
 

@@ -50,9 +50,18 @@ int main(int argc, char** argv)
     if (!options.headless) {
         SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
-        if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+        // SDL falls back to drivers that show nothing (offscreen, dummy) when
+        // no display can be reached; a show that nobody can see is refused,
+        // unless those drivers were asked for by name.
+        const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+        const bool initialised = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
+        const char* driver = initialised ? SDL_GetCurrentVideoDriver() : nullptr;
+        const bool invisible = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0) &&
+                               !(asked && SDL_strcasecmp(asked, driver) == 0);
+        if (!initialised || invisible) {
             std::fprintf(stderr, "bralmond: cannot open a display (%s). Use --headless to render without one.\n",
-                         SDL_GetError());
+                         initialised ? "no display is reachable" : SDL_GetError());
+            SDL_Quit();
             return 1;
         }
         d3d8_host::PrepareWindowSurfaces();

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <map>
 
 namespace fs = std::filesystem;
 
@@ -92,6 +94,20 @@ TEST_F(ProgramRun, AHeadlessRunOfATooShortSoundtrackStopsInsteadOfLoopingForever
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.stderrText.find("did not end after 300 seconds"), std::string::npos) << result.stderrText;
     fs::remove_all(dir);
+}
+
+TEST_F(ProgramRun, AShowWithoutADisplayIsRefusedRatherThanPlayedInvisibly)
+{
+    // Without any display SDL would fall back to a driver that shows nothing.
+    std::map<std::string, std::string> saved;
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}) {
+        if (const char* value = std::getenv(name)) saved[name] = value;
+        ::unsetenv(name);
+    }
+    const auto result = Bralmond("--windowed --until 1", *folder);
+    for (const auto& [name, value] : saved) ::setenv(name.c_str(), value.c_str(), 1);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.stderrText.find("cannot open a display"), std::string::npos) << result.stderrText;
 }
 
 TEST_F(ProgramRun, BadOptionsExitWithStatusTwoAndHelpWithZero)
