@@ -25,7 +25,7 @@ struct Image {
 struct SourceInfo {
     int width = 0;
     int height = 0;
-    D3DFORMAT format = D3DFMT_UNKNOWN;  // P8, R5G6B5, X1R5G5B5, A1R5G5B5, R8G8B8, X8R8G8B8 or A8R8G8B8
+    D3DFORMAT format = D3DFMT_UNKNOWN;  // P8, R5G6B5, X1R5G5B5, A1R5G5B5, X4R4G4B4, A4R4G4B4, R8G8B8, X8R8G8B8 or A8R8G8B8
     bool hasAlpha = false;              // some pixel is not fully opaque
 };
 

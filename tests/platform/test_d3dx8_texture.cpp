@@ -443,6 +443,35 @@ TEST(BmpDecoding, SixteenBitFiveFiveFive)
     EXPECT_EQ(D3DFMT_X1R5G5B5, info.format);
 }
 
+TEST(BmpDecoding, SixteenBitFourFourFourWithAndWithoutAlpha)
+{
+    // Bit masks that SDL's own loader has no format for; D3DX reads them.
+    for (const bool withAlpha : {false, true}) {
+        Bmp bmp;
+        bmp.width = 3;
+        bmp.height = -2;  // top row first
+        bmp.bitCount = 16;
+        bmp.compression = 3;
+        bmp.version4 = true;
+        bmp.masks[0] = 0x0F00;
+        bmp.masks[1] = 0x00F0;
+        bmp.masks[2] = 0x000F;
+        bmp.masks[3] = withAlpha ? 0xF000 : 0;
+        const uint32_t words[6] = {0xFF00, 0xF0F0, 0xF00F, 0x7000, 0xFFFF, 0x8888};
+        const uint32_t expected[6] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0x77000000, 0xFFFFFFFF, 0x88888888};
+        bmp.pixels = Rows(3, 2, true, 16, [&](int x, int y) { return words[y * 3 + x]; });
+        d3dx8_image::SourceInfo info;
+        const Image image = Decode(Encode(bmp), &info);
+        ASSERT_EQ(3, image.width);
+        ASSERT_EQ(2, image.height);
+        for (int i = 0; i < 6; ++i) {
+            const uint32_t want = withAlpha ? expected[i] : (expected[i] | 0xFF000000u);
+            EXPECT_EQ(want, image.At(i % 3, i / 3)) << i << " alpha " << withAlpha;
+        }
+        EXPECT_EQ(withAlpha ? D3DFMT_A4R4G4B4 : D3DFMT_X4R4G4B4, info.format);
+    }
+}
+
 TEST(BmpDecoding, PalettisedOneFourAndEightBit)
 {
     for (int bits : {1, 4, 8}) {
