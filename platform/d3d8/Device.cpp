@@ -238,6 +238,8 @@ Device::Device(const D3DPRESENT_PARAMETERS& params, SDL_Window* window, const gl
 
 Device::~Device()
 {
+    // Every presented frame is rendered before the device goes.
+    gl_backend::FinishFrames();
     gl_backend::DestroyTarget(target_);
     --d3d8_hooks::liveDevices;
 }
@@ -339,6 +341,7 @@ HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDe
 
 void Device::FramePresented()
 {
+    gl_backend::EndFrame();
     const d3d8_host::PresentObserver& observer = PresentObserverSlot();
     if (!observer || observer(this)) runtime::AdvanceFrame();
 }

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -72,6 +73,7 @@ struct Backend {
     StateCache cache;
     std::unordered_map<PipelineKey, Program, KeyHash> programs;
     std::vector<std::pair<SamplerState, GLuint>> samplers;
+    std::deque<GLsync> framesInFlight;  // one fence a presented frame, oldest first
 };
 
 Backend& State()
@@ -755,6 +757,30 @@ void PresentToWindow(const Target& target, const Rect& source, const Rect& desti
     glBlitFramebuffer(source.x, source.y, source.x + source.width, source.y + source.height, destination.x,
                       destination.y, destination.x + destination.width, destination.y + destination.height,
                       GL_COLOR_BUFFER_BIT, GL_LINEAR);
+}
+
+void EndFrame()
+{
+    Backend& backend = State();
+    backend.framesInFlight.push_back(glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0));
+    // The renderer may run ahead of the frames it has finished by this much
+    // and no more: without the bound a headless run queues frame after frame
+    // and its memory grows with every one.
+    while (backend.framesInFlight.size() > kFramesInFlight) {
+        GLsync oldest = backend.framesInFlight.front();
+        backend.framesInFlight.pop_front();
+        glClientWaitSync(oldest, GL_SYNC_FLUSH_COMMANDS_BIT, GL_TIMEOUT_IGNORED);
+        glDeleteSync(oldest);
+    }
+}
+
+void FinishFrames()
+{
+    Backend& backend = State();
+    if (!backend.initialised) return;
+    glFinish();
+    for (GLsync fence : backend.framesInFlight) glDeleteSync(fence);
+    backend.framesInFlight.clear();
 }
 
 size_t ProgramCount()

@@ -105,6 +105,14 @@ void ReadPixels(const Target& target, std::vector<uint8_t>& rgb);
 void PresentToWindow(const Target& target, const Rect& source, const Rect& destination, int windowWidth,
                      int windowHeight);
 
+// Frames the renderer may have queued beyond those it has finished.
+constexpr size_t kFramesInFlight = 2;
+// Ends a presented frame: fences it, and waits for the oldest frame once
+// more than kFramesInFlight are unfinished.
+void EndFrame();
+// Waits until every frame queued so far has been rendered.
+void FinishFrames();
+
 // Programs compiled so far (each key compiles once).
 size_t ProgramCount();
 
