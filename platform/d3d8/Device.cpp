@@ -1089,4 +1089,22 @@ bool ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgb, int& wi
     return true;
 }
 
+bool QueueReadBack(IDirect3DDevice8* device)
+{
+    auto* d = dynamic_cast<d3d8_device::Device*>(device);
+    if (!d) return false;
+    gl_backend::QueueRead(d->RenderTarget());
+    return true;
+}
+
+size_t QueuedReadBacks()
+{
+    return gl_backend::QueuedReads();
+}
+
+bool TakeReadBack(std::vector<uint8_t>& rgbBottomUp, int& width, int& height, bool wait)
+{
+    return gl_backend::TakeRead(rgbBottomUp, width, height, wait);
+}
+
 }  // namespace d3d8_host

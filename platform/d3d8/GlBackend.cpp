@@ -61,6 +61,14 @@ struct Program {
     bool valid = false;
 };
 
+// A read-back on its way: the pixel buffer it goes into and the fence after it.
+struct PendingRead {
+    GLuint buffer = 0;
+    GLsync fence = nullptr;
+    int width = 0;
+    int height = 0;
+};
+
 struct Backend {
     bool initialised = false;
     bool usable = false;
@@ -74,6 +82,8 @@ struct Backend {
     std::unordered_map<PipelineKey, Program, KeyHash> programs;
     std::vector<std::pair<SamplerState, GLuint>> samplers;
     std::deque<GLsync> framesInFlight;  // one fence a presented frame, oldest first
+    std::deque<PendingRead> reads;       // queued read-backs, oldest first
+    std::vector<GLuint> idlePixelBuffers;
 };
 
 Backend& State()
@@ -740,6 +750,59 @@ void ReadPixels(const Target& target, std::vector<uint8_t>& rgb)
         std::memcpy(top, bottom, row);
         std::memcpy(bottom, swap.data(), row);
     }
+}
+
+void QueueRead(const Target& target)
+{
+    Backend& backend = State();
+    PendingRead read;
+    read.width = target.width;
+    read.height = target.height;
+    if (backend.idlePixelBuffers.empty()) {
+        glGenBuffers(1, &read.buffer);
+    } else {
+        read.buffer = backend.idlePixelBuffers.back();
+        backend.idlePixelBuffers.pop_back();
+    }
+    const size_t bytes = static_cast<size_t>(target.width) * target.height * 3;
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, read.buffer);
+    glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STREAM_READ);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, target.framebuffer);
+    // Into the buffer: the call returns at once and the copy runs when the
+    // frame has been rendered.
+    glReadPixels(0, 0, target.width, target.height, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    read.fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    glFlush();
+    backend.reads.push_back(read);
+}
+
+size_t QueuedReads()
+{
+    return State().reads.size();
+}
+
+bool TakeRead(std::vector<uint8_t>& rgb, int& width, int& height, bool wait)
+{
+    Backend& backend = State();
+    if (backend.reads.empty()) return false;
+    PendingRead read = backend.reads.front();
+    const GLenum status = glClientWaitSync(read.fence, GL_SYNC_FLUSH_COMMANDS_BIT, wait ? GL_TIMEOUT_IGNORED : 0);
+    if (status == GL_TIMEOUT_EXPIRED) return false;
+    backend.reads.pop_front();
+    glDeleteSync(read.fence);
+    const size_t bytes = static_cast<size_t>(read.width) * read.height * 3;
+    rgb.resize(bytes);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, read.buffer);
+    const void* data = glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, static_cast<GLsizeiptr>(bytes), GL_MAP_READ_BIT);
+    const bool ok = data != nullptr;
+    if (ok) std::memcpy(rgb.data(), data, bytes);
+    glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    backend.idlePixelBuffers.push_back(read.buffer);
+    width = read.width;
+    height = read.height;
+    return ok;
 }
 
 void PresentToWindow(const Target& target, const Rect& source, const Rect& destination, int windowWidth,

@@ -100,6 +100,15 @@ bool Draw(const Target& target, const DrawCall& call);
 // Reads the target as top-down RGB rows.
 void ReadPixels(const Target& target, std::vector<uint8_t>& rgb);
 
+// Read-back that does not wait for the renderer: QueueRead starts copying the
+// target's picture into a pixel buffer; TakeRead returns the oldest queued
+// picture (RGB rows, bottom row first, as OpenGL stores them) once it has
+// arrived, or waits for it when wait is set. False when none is queued, or
+// when it has not arrived and wait is not set.
+void QueueRead(const Target& target);
+size_t QueuedReads();
+bool TakeRead(std::vector<uint8_t>& rgb, int& width, int& height, bool wait);
+
 // Shows `source` of the target in `destination` of the window's default
 // framebuffer (windowWidth by windowHeight), black around it.
 void PresentToWindow(const Target& target, const Rect& source, const Rect& destination, int windowWidth,

@@ -5,6 +5,7 @@
 
 #include <d3d8.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -14,6 +15,14 @@ namespace d3d8_host {
 // Reads the device's offscreen target (the picture that Present shows) as
 // tightly packed 8-bit RGB rows, top row first. False when there is no device.
 bool ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgb, int& width, int& height);
+
+// Read-back that does not hold the renderer up (capture): QueueReadBack starts
+// reading the picture just presented; TakeReadBack gives the oldest queued one
+// as RGB rows, bottom row first, once it has arrived (at once with wait
+// false: false when it is not there yet). Queued pictures outlive the device.
+bool QueueReadBack(IDirect3DDevice8* device);
+size_t QueuedReadBacks();
+bool TakeReadBack(std::vector<uint8_t>& rgbBottomUp, int& width, int& height, bool wait);
 
 // Called after every Present (shown or lost) with the device. It returns
 // whether the frame counts on the runtime's clock, which the device then

@@ -6,6 +6,7 @@
 #include "Capture.h"
 
 #include "Ffmpeg.h"
+#include "PngQueue.h"
 #include "PngWriter.h"
 #include "Process.h"
 #include "WavWriter.h"
@@ -25,6 +26,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace host {
@@ -35,6 +37,9 @@ using Clock = std::chrono::steady_clock;
 
 // Progress updates a second, at most.
 constexpr double kProgressInterval = 0.25;
+// Frames whose pictures are still on their way back from the renderer while
+// the next one is drawn; reading further behind only costs memory.
+constexpr size_t kReadsBehind = 2;
 
 struct CaptureState {
     bool active = false;
@@ -48,9 +53,11 @@ struct CaptureState {
     WavWriter videoSound;
     std::string framesDir;  // --frames: the pictures and their sound
     WavWriter framesSound;
+    std::unique_ptr<PngQueue> pictures;
     int width = 0;
     int height = 0;
-    uint64_t frames = 0;
+    uint64_t frames = 0;    // frames taken (their sound is written at once)
+    uint64_t pictured = 0;  // frames whose picture has been passed on
     double lastMusic = 0.0;
     Clock::time_point started;
     Clock::time_point lastProgress;
@@ -121,21 +128,53 @@ void Fail(const std::string& message)
     FailRun(message);
 }
 
-// Starts ffmpeg on the first frame, when the picture's size is known.
+// Starts ffmpeg on the first picture, when its size is known.
 bool StartEncoder(int width, int height)
 {
     CaptureState& s = S();
     std::string message;
-    if (!OpenWav(s.videoSound, s.soundPath, bass_host::kPlayedAudioRate, 2, message)) {
-        Fail(message);
-        return false;
-    }
-    const auto command = EncodeFramesCommand(s.ffmpeg, *s.format, width, height, runtime::CurrentOptions().fpsText,
-                                             s.silentVideoPath);
+    const auto command = EncodeFramesCommand(s.ffmpeg, *s.format, width, height,
+                                             runtime::CurrentOptions().fpsText, s.silentVideoPath,
+                                             runtime::CurrentOptions().bestQuality);
     if (!StartProcess(command, true, s.encoder, message)) {
         Fail(message);
         return false;
     }
+    return true;
+}
+
+// Passes on the oldest picture that has come back from the renderer (waiting
+// for it when wait is set): into ffmpeg's pipe and/or a PNG file. Pictures
+// arrive bottom row first; ffmpeg and the PNG writer take them that way.
+bool PassOnPicture(bool wait)
+{
+    CaptureState& s = S();
+    int width = 0, height = 0;
+    if (!d3d8_host::TakeReadBack(s.rgb, width, height, wait)) return false;
+    if (s.failed) return true;
+    if (s.pictured == 0) {
+        s.width = width;
+        s.height = height;
+        if (!s.videoPath.empty() && !StartEncoder(width, height)) return true;
+    } else if (width != s.width || height != s.height) {
+        Fail("the size of the rendered frames changed during the capture.");
+        return true;
+    }
+    if (s.encoder.input >= 0 && !WriteAll(s.encoder.input, s.rgb.data(), s.rgb.size())) {
+        Fail("ffmpeg stopped taking frames; the video is not complete.");
+        return true;
+    }
+    if (s.pictures) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame-%06llu.png", static_cast<unsigned long long>(s.pictured));
+        if (!s.pictures->Push(s.framesDir + name, s.rgb, width, height)) {
+            std::string error;
+            s.pictures->Finish(error);
+            Fail(error);
+            return true;
+        }
+    }
+    ++s.pictured;
     return true;
 }
 
@@ -199,6 +238,7 @@ bool PrepareCapture(const runtime::Options& options, std::string& message)
         if (!OpenWav(s.framesSound, options.framesDir + "/audio.wav", bass_host::kPlayedAudioRate, 2, message))
             return false;
         s.framesDir = options.framesDir;
+        s.pictures = std::make_unique<PngQueue>();
     }
     // A dead ffmpeg shows as a failed write, not as a signal that ends the show.
     ::signal(SIGPIPE, SIG_IGN);
@@ -211,34 +251,21 @@ void CaptureFrame(IDirect3DDevice8* device, double musicSeconds)
 {
     CaptureState& s = S();
     if (!s.active || s.failed) return;
-    int width = 0, height = 0;
-    if (!d3d8_host::ReadBackBuffer(device, s.rgb, width, height)) {
+    if (!d3d8_host::QueueReadBack(device)) {
         Fail("cannot read the rendered frame back.");
         return;
     }
     if (s.frames == 0) {
-        s.width = width;
-        s.height = height;
         s.started = Clock::now();
-        if (!s.videoPath.empty() && !StartEncoder(width, height)) return;
-    } else if (width != s.width || height != s.height) {
-        Fail("the size of the rendered frames changed during the capture.");
-        return;
-    }
-    if (s.encoder.input >= 0 && !WriteAll(s.encoder.input, s.rgb.data(), s.rgb.size())) {
-        Fail("ffmpeg stopped taking frames; the video is not complete.");
-        return;
-    }
-    if (!s.framesDir.empty()) {
-        char name[32];
-        std::snprintf(name, sizeof name, "/frame-%06llu.png", static_cast<unsigned long long>(s.frames));
-        std::string error;
-        if (!WritePng(s.framesDir + name, s.rgb.data(), width, height, kFastPng, error)) {
-            Fail(error);
+        std::string message;
+        if (!s.videoPath.empty() &&
+            !OpenWav(s.videoSound, s.soundPath, bass_host::kPlayedAudioRate, 2, message)) {
+            Fail(message);
             return;
         }
     }
-    // The sound from this frame's moment on the virtual clock to the next's.
+    // The sound from this frame's moment on the virtual clock to the next's,
+    // taken now, while the streams play; the picture follows when it is back.
     const double fps = runtime::CurrentOptions().fps;
     const uint64_t frame = runtime::PresentedFrames();
     bass_host::RenderPlayedAudio(static_cast<double>(frame) / fps, static_cast<double>(frame + 1) / fps, s.sound);
@@ -249,6 +276,8 @@ void CaptureFrame(IDirect3DDevice8* device, double musicSeconds)
     }
     ++s.frames;
     s.lastMusic = musicSeconds;
+    while (d3d8_host::QueuedReadBacks() > kReadsBehind && PassOnPicture(true)) {
+    }
     ShowProgress(false);
 }
 
@@ -256,6 +285,16 @@ bool FinishCapture(std::string& message)
 {
     CaptureState& s = S();
     if (!s.active) return true;
+    // The pictures still on their way, in order.
+    while (PassOnPicture(true)) {
+    }
+    if (s.pictures) {
+        std::string error;
+        if (!s.pictures->Finish(error) && !s.failed) {
+            s.failed = true;
+            message = error;
+        }
+    }
     if (s.frames > 0 && !s.failed) ShowProgress(true);
     EndProgressLine();
     s.active = false;
@@ -309,6 +348,13 @@ bool FinishCapture(std::string& message)
 void ResetCapture()
 {
     CaptureState& s = S();
+    if (s.pictures) {
+        std::string ignored;
+        s.pictures->Finish(ignored);
+    }
+    int w, h;
+    while (d3d8_host::TakeReadBack(s.rgb, w, h, true)) {
+    }
     if (s.encoder.pid > 0) {
         std::string ignored;
         WaitForProcess(s.encoder, ignored);

@@ -11,7 +11,8 @@ namespace host {
 struct VideoFormat {
     const char* extension;  // with its dot, lower case
     const char* muxer;      // ffmpeg's name of the container
-    std::vector<std::string> videoCodec;  // ffmpeg's options for the picture
+    std::vector<std::string> videoCodec;      // ffmpeg's options for the picture
+    std::vector<std::string> bestVideoCodec;  // the same, slower, for a smaller file
     std::vector<std::string> audioCodec;  // and for the sound
 };
 
@@ -22,11 +23,13 @@ const VideoFormat* VideoFormatFor(const std::string& path);
 // The extensions that --capture accepts, for messages: ".mp4, .mkv, .webm".
 std::string KnownVideoExtensions();
 
-// ffmpeg reading width by height RGB frames at rate (ffmpeg's syntax:
-// "60", "29.97", "60000/1001") from its standard input and writing the
-// encoded video, without sound, to output.
+// ffmpeg reading width by height RGB frames, bottom row first, at rate
+// (ffmpeg's syntax: "60", "29.97", "60000/1001") from its standard input and
+// writing the encoded video, without sound, to output; with best, the
+// format's slower settings for a smaller file.
 std::vector<std::string> EncodeFramesCommand(const std::string& ffmpeg, const VideoFormat& format, int width,
-                                             int height, const std::string& rate, const std::string& output);
+                                             int height, const std::string& rate, const std::string& output,
+                                             bool best = false);
 
 // ffmpeg copying the video of videoPath and encoding the sound of wavPath
 // into output.

@@ -80,6 +80,7 @@ std::string UsageText()
            "  --start SECONDS    begin the show at this music time\n"
            "  --capture FILE     render every frame and the sound into a video (.mp4, .mkv or .webm)\n"
            "                     with ffmpeg; implies --headless\n"
+           "  --best             with --capture: a smaller video, encoded more slowly\n"
            "  --frames DIR       render every frame as DIR/frame-NNNNNN.png and the sound as\n"
            "                     DIR/audio.wav; implies --headless\n"
            "  --help             show this text\n"
@@ -153,6 +154,8 @@ ParseResult ParseOptions(int argc, char** argv, runtime::Options& options, std::
                 return ParseResult::Error;
             }
             options.capturePath = v;
+        } else if (arg == "--best") {
+            options.bestQuality = true;
         } else if (arg == "--frames") {
             if (!value(v)) return ParseResult::Error;
             if (v.empty()) {

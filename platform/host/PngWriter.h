@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <string>
 
-// zlib's levels: 3 is quick and still small for rendered frames; -1 is
+// zlib's levels: 1 is quick and still small for rendered frames; -1 is
 // zlib's own default.
-constexpr int kFastPng = 3;
+constexpr int kFastPng = 1;
 constexpr int kDefaultPng = -1;
 
-// rgb holds width * height * 3 bytes, top row first. False with a message in
-// error when the file cannot be written.
+// rgb holds width * height * 3 bytes, top row first (bottom row first with
+// bottomUp, as OpenGL reads pictures back). False with a message in error
+// when the file cannot be written.
 bool WritePng(const std::string& path, const uint8_t* rgb, int width, int height, int compression,
-              std::string& error);
+              std::string& error, bool bottomUp = false);

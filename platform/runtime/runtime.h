@@ -31,6 +31,7 @@ struct Options {
     bool vsync = false;
     double start = 0.0;       // music time at which the show begins (--start)
     std::string capturePath;  // video file to write (--capture); empty: none
+    bool bestQuality = false; // --best: a smaller video at the cost of a slower capture
     std::string framesDir;    // folder for numbered PNG frames and a WAV (--frames); empty: none
 };
 
