@@ -1,5 +1,6 @@
-// The BASS 1.x calls of bass.h: streams decoded whole at creation (so seeking
-// and looping are exact) and played either on the runtime's virtual clock
+// The BASS 1.x calls of bass.h: streams decoded whole (so seeking and looping
+// are exact; on a clock the decoding goes on on a thread while the stream
+// starts playing) and played either on the runtime's virtual clock
 // (headless runs: no audio device at all), on the wall clock (device -2, "no
 // sound") or through an SDL audio device. Also the host's view of the playing
 // stream and the test controls of bass_testing.h. Decoding and file access
@@ -17,14 +18,17 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -53,8 +57,15 @@ struct Segment {
 };
 
 struct Stream {
+    ~Stream();
+
     bass_decode::Pcm pcm;
-    uint32_t frames = 0;
+    uint32_t frames = 0;  // whole frames of pcm so far
+    // Clock outputs decode the file on a thread while the stream plays; the
+    // sound grows under the state's lock until decoding ends.
+    bool decoding = false;
+    std::atomic<bool> cancel{false};
+    std::thread decoder;
     int volume = 100;  // 0 to 100, linear
     int pan = 0;       // -100 (left) to 100 (right)
     bool loop = false;
@@ -95,6 +106,7 @@ struct BassState {
     SteadyClock::time_point lastCallback;
     int64_t lastHeard = 0;
     std::vector<int32_t> mix;  // the callback's sums, sized when the device opens
+    std::condition_variable decoded;  // a decoding thread added sound or finished
     // Test controls.
     bool failInit = false;
     bool failStart = false;
@@ -104,6 +116,44 @@ BassState& State()
 {
     static BassState state;
     return state;
+}
+
+// Stops the decoding thread; never called with the state's lock held, since
+// the thread takes that lock to add its sound.
+Stream::~Stream()
+{
+    cancel = true;
+    if (decoder.joinable()) decoder.join();
+}
+
+// Waits, with the state's lock held by the caller, until the stream's sound
+// reaches frame or is complete. Only a position beyond what has been decoded
+// so far waits: a seek far ahead in the first moments after the stream opened.
+void AwaitFrame(BassState& state, Stream& stream, uint64_t frame)
+{
+    if (!stream.decoding || frame < stream.frames) return;
+    std::unique_lock<std::mutex> relock(state.lock, std::adopt_lock);
+    state.decoded.wait(relock, [&] { return !stream.decoding || frame < stream.frames; });
+    relock.release();
+}
+
+// The rest of a stream's file, decoded piece by piece and added to its sound.
+void DecodeRest(BassState& state, Stream& stream, std::unique_ptr<bass_decode::MpegDecoder> decoder)
+{
+    std::vector<int16_t> piece;
+    bass_decode::MpegDecoder::Result result = bass_decode::MpegDecoder::Result::More;
+    while (result == bass_decode::MpegDecoder::Result::More && !stream.cancel) {
+        result = decoder->Read(piece);
+        std::lock_guard<std::mutex> guard(state.lock);
+        stream.pcm.samples.insert(stream.pcm.samples.end(), piece.begin(), piece.end());
+        stream.frames = static_cast<uint32_t>(stream.pcm.Frames());
+        state.decoded.notify_all();
+    }
+    std::lock_guard<std::mutex> guard(state.lock);
+    // Whole frames only: a trailing half frame of a stereo stream is dropped.
+    stream.pcm.samples.resize(static_cast<size_t>(stream.frames) * stream.pcm.channels);
+    stream.decoding = false;
+    state.decoded.notify_all();
 }
 
 Stream* Find(BassState& state, DWORD handle)
@@ -163,6 +213,7 @@ uint32_t PositionFrame(BassState& state, Stream& stream)
             frame += ElapsedFrames(ClockSeconds(state) - stream.anchor, stream.pcm.rate);
         }
     }
+    AwaitFrame(state, stream, frame);
     if (stream.loop) return static_cast<uint32_t>(frame % stream.frames);
     return static_cast<uint32_t>(std::min<uint64_t>(frame, stream.frames));
 }
@@ -252,10 +303,11 @@ void FreeEverything(BassState& state)
         state.device = 0;
     }
     if (device) SDL_CloseAudioDevice(device);
+    std::map<HSTREAM, std::unique_ptr<Stream>> freed;
     std::lock_guard<std::mutex> guard(state.lock);
     if (state.ownsAudioSubsystem) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     state.ownsAudioSubsystem = false;
-    state.streams.clear();
+    freed.swap(state.streams);
     state.current = 0;
     state.initialised = false;
     state.started = false;
@@ -413,16 +465,36 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, void* file, DWORD offset, DWORD length, 
         if (!bass_decode::ReadFileBytes(path, offset, length, bytes)) return 0;
     }
     auto stream = std::make_unique<Stream>();
-    if (!bass_decode::DecodeMpegAudio(bytes.data(), bytes.size(), stream->pcm)) return 0;
-    stream->frames = static_cast<uint32_t>(stream->pcm.Frames());
     // BASS_MP3_SETPOS (exact seeking) holds anyway, the whole file being
     // decoded; 8-bit and mono conversion are not offered, so the flags word
     // always describes the file's own 16-bit layout.
     stream->loop = (flags & BASS_SAMPLE_LOOP) != 0;
-    if (state.output == Output::Device &&
-        (stream->pcm.rate != state.deviceRate || stream->pcm.channels != 2) &&
-        !bass_decode::ConvertToStereo(stream->pcm, state.deviceRate, stream->deviceAudio))
-        return 0;
+    if (state.output == Output::Device) {
+        // The device plays converted sound, made from the whole file at once.
+        if (!bass_decode::DecodeMpegAudio(bytes.data(), bytes.size(), stream->pcm)) return 0;
+        stream->frames = static_cast<uint32_t>(stream->pcm.Frames());
+        if ((stream->pcm.rate != state.deviceRate || stream->pcm.channels != 2) &&
+            !bass_decode::ConvertToStereo(stream->pcm, state.deviceRate, stream->deviceAudio))
+            return 0;
+    } else {
+        // On a clock the stream plays from its first piece of sound while a
+        // thread decodes the rest, so that the show does not wait for the
+        // whole file before its first frame.
+        auto decoder = std::make_unique<bass_decode::MpegDecoder>(std::move(bytes));
+        std::vector<int16_t> first;
+        if (decoder->Read(first) == bass_decode::MpegDecoder::Result::Failed) return 0;
+        stream->pcm.rate = decoder->Rate();
+        stream->pcm.channels = decoder->Channels();
+        stream->pcm.samples.reserve(decoder->ExpectedFrames() * static_cast<size_t>(stream->pcm.channels));
+        stream->pcm.samples.insert(stream->pcm.samples.end(), first.begin(), first.end());
+        stream->frames = static_cast<uint32_t>(stream->pcm.Frames());
+        if (!stream->pcm.Complete()) return 0;
+        stream->decoding = true;
+        Stream* target = stream.get();
+        stream->decoder = std::thread([&state, target, d = std::move(decoder)]() mutable {
+            DecodeRest(state, *target, std::move(d));
+        });
+    }
 
     std::lock_guard<std::mutex> guard(state.lock);
     HSTREAM handle = state.nextHandle++;
@@ -466,9 +538,17 @@ void BASS_StreamFree(HSTREAM handle)
 {
     call_log::Record("BASS_StreamFree");
     BassState& state = State();
-    std::lock_guard<std::mutex> guard(state.lock);
-    state.streams.erase(handle);
-    if (state.current == handle) state.current = 0;
+    std::unique_ptr<Stream> freed;
+    {
+        std::lock_guard<std::mutex> guard(state.lock);
+        auto it = state.streams.find(handle);
+        if (it == state.streams.end()) return;
+        freed = std::move(it->second);
+        state.streams.erase(it);
+        if (state.current == handle) state.current = 0;
+    }
+    // Its decoding thread stops outside the lock, which that thread takes.
+    freed.reset();
 }
 
 DWORD BASS_ChannelGetPosition(DWORD handle)
@@ -509,6 +589,7 @@ BOOL BASS_ChannelSetPosition(DWORD handle, DWORD pos)
     Stream* stream = Find(state, handle);
     if (!stream) return FALSE;
     uint32_t frame = pos / static_cast<DWORD>(BytesPerFrame(*stream));  // a split frame rounds down
+    AwaitFrame(state, *stream, frame);
     if (frame > stream->frames) return FALSE;
     if (frame == stream->frames && stream->loop) frame = 0;
     Restart(state, *stream, frame);
@@ -569,6 +650,8 @@ bool RenderPlayedAudio(double fromSeconds, double toSeconds, std::vector<int16_t
     for (auto& entry : state.streams) {
         Stream& stream = *entry.second;
         if (stream.history.empty()) continue;
+        // The captured sound is the whole file's: wait for the rest of it.
+        AwaitFrame(state, stream, UINT32_MAX);
         if (stream.pcm.rate != kPlayedAudioRate && stream.audio44100.empty() &&
             !bass_decode::ConvertToStereo(stream.pcm, kPlayedAudioRate, stream.audio44100))
             continue;

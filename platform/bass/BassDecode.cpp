@@ -17,8 +17,6 @@ namespace bass_decode {
 
 namespace fs = std::filesystem;
 
-namespace {
-
 // A memory reader for mpg123, so that a file can be decoded from a buffer
 // with seeking (which the LAME tag's length information needs).
 struct MemoryReader {
@@ -26,6 +24,8 @@ struct MemoryReader {
     size_t size;
     size_t at;
 };
+
+namespace {
 
 mpg123_ssize_t ReadMemory(void* handle, void* buffer, size_t count)
 {
@@ -74,88 +74,129 @@ bool ReadFileBytes(const std::string& path, uint64_t offset, uint64_t length, st
     return true;
 }
 
-bool DecodeMpegAudio(const unsigned char* data, size_t size, Pcm& pcm)
+MpegDecoder::MpegDecoder(std::vector<unsigned char> bytes) : bytes_(std::move(bytes))
 {
-    pcm = Pcm();
-    if (!data || size == 0) return false;
+    if (bytes_.empty()) return;
     static std::once_flag initialised;
     std::call_once(initialised, [] { mpg123_init(); });
-
     int error = MPG123_OK;
-    mpg123_handle* decoder = mpg123_new(nullptr, &error);
-    if (!decoder) return false;
+    handle_ = mpg123_new(nullptr, &error);
+    if (!handle_) return;
     // Every rate, both channel layouts, always 16-bit: the file keeps its own
     // rate and channel count and only the sample format is fixed.
-    mpg123_param(decoder, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0);
+    mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0);
     // A damaged stretch of any length is skipped to the next good frame, as
     // players do, rather than ending the sound there.
-    mpg123_param(decoder, MPG123_RESYNC_LIMIT, -1, 0);
-    mpg123_format_none(decoder);
+    mpg123_param(handle_, MPG123_RESYNC_LIMIT, -1, 0);
+    mpg123_format_none(handle_);
     const long* rates = nullptr;
     size_t rateCount = 0;
     mpg123_rates(&rates, &rateCount);
     for (size_t i = 0; i < rateCount; ++i)
-        mpg123_format(decoder, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+        mpg123_format(handle_, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    reader_ = std::make_unique<MemoryReader>(MemoryReader{bytes_.data(), bytes_.size(), 0});
+    open_ = mpg123_replace_reader_handle(handle_, ReadMemory, SeekMemory, nullptr) == MPG123_OK &&
+            mpg123_open_handle(handle_, reader_.get()) == MPG123_OK;
+}
 
-    MemoryReader reader{data, size, 0};
-    bool ok = mpg123_replace_reader_handle(decoder, ReadMemory, SeekMemory, nullptr) == MPG123_OK &&
-              mpg123_open_handle(decoder, &reader) == MPG123_OK;
-    std::vector<unsigned char> buffer(64 * 1024);
-    int stalled = 0;      // errors in a row that neither read input nor gave sound
-    bool matches = true;  // the frames now decoded have the stream's first format
-    while (ok) {
+MpegDecoder::~MpegDecoder()
+{
+    if (!handle_) return;
+    mpg123_close(handle_);
+    mpg123_delete(handle_);
+}
+
+MpegDecoder::Result MpegDecoder::Read(std::vector<int16_t>& samples)
+{
+    samples.clear();
+    if (!open_ || finished_) return finished_ ? Result::Done : Result::Failed;
+    unsigned char buffer[64 * 1024];
+    for (;;) {
         size_t done = 0;
-        const size_t before = reader.at;
-        int result = mpg123_read(decoder, buffer.data(), buffer.size(), &done);
+        const size_t before = reader_->at;
+        const int result = mpg123_read(handle_, buffer, sizeof buffer, &done);
         if (result == MPG123_NEW_FORMAT) {
-            long rate = 0;
-            int channels = 0, encoding = 0;
-            mpg123_getformat(decoder, &rate, &channels, &encoding);
-            if (pcm.rate == 0) {
-                pcm.rate = static_cast<int>(rate);
-                pcm.channels = channels;
-                // The length the headers promise (exact with a LAME tag), so
-                // the samples are not copied over and over while they grow.
-                off_t expected = mpg123_length(decoder);
-                if (expected > 0 && static_cast<uint64_t>(expected) * channels * 2 <= kMaxDecodedBytes)
-                    pcm.samples.reserve(static_cast<size_t>(expected) * channels);
+            long newRate = 0;
+            int newChannels = 0, encoding = 0;
+            mpg123_getformat(handle_, &newRate, &newChannels, &encoding);
+            if (rate_ == 0) {
+                rate_ = static_cast<int>(newRate);
+                channels_ = newChannels;
             }
             // A frame of another format is damage that happens to look like
             // a header, or a second stream glued on: its sound is left out
             // and the stream goes on where its own format returns.
-            matches = pcm.rate == rate && pcm.channels == channels;
+            matches_ = rate_ == newRate && channels_ == newChannels;
         }
-        if (done > 0 && pcm.channels > 0 && matches) {
-            if (pcm.samples.size() * 2 + done > kMaxDecodedBytes) {
-                ok = false;
-                break;
-            }
-            const auto* samples = reinterpret_cast<const int16_t*>(buffer.data());
-            pcm.samples.insert(pcm.samples.end(), samples, samples + done / 2);
+        if (done > 0 && channels_ > 0 && matches_) {
+            decodedBytes_ += done;
+            if (decodedBytes_ > kMaxDecodedBytes) return Fail();
+            const auto* data = reinterpret_cast<const int16_t*>(buffer);
+            samples.assign(data, data + done / 2);
         }
-        if (result == MPG123_DONE) break;
+        if (result == MPG123_DONE) {
+            finished_ = true;
+            return samples.empty() && decodedBytes_ == 0 ? Fail() : Result::Done;
+        }
         if (result != MPG123_OK && result != MPG123_NEW_FORMAT) {
             // Damage before any audio means this is no MPEG audio file. After
             // good audio the decoder resynchronises on the next read; only
             // when it makes no progress at all does the sound end here.
-            if (pcm.samples.empty()) {
-                ok = false;
-                break;
+            if (decodedBytes_ == 0) return Fail();
+            stalled_ = (reader_->at == before && done == 0) ? stalled_ + 1 : 0;
+            if (stalled_ > 2) {
+                finished_ = true;
+                return Result::Done;
             }
-            stalled = (reader.at == before && done == 0) ? stalled + 1 : 0;
-            if (stalled > 2) break;
         } else {
-            stalled = 0;
+            stalled_ = 0;
         }
+        if (!samples.empty()) return Result::More;
     }
-    mpg123_close(decoder);
-    mpg123_delete(decoder);
-    // Whole frames only: a trailing half frame of a stereo stream is dropped.
-    if (ok && pcm.channels > 0) pcm.samples.resize(pcm.Frames() * pcm.channels);
-    if (!ok || pcm.rate <= 0 || (pcm.channels != 1 && pcm.channels != 2) || pcm.samples.empty()) {
+}
+
+size_t MpegDecoder::ExpectedFrames() const
+{
+    const off_t length = handle_ ? mpg123_length(handle_) : -1;
+    // A header's promise is believed only within what the file's size allows
+    // (MPEG audio gives at most a few frames of sound a byte), so that a
+    // damaged header cannot make the caller reserve gigabytes.
+    if (length <= 0 || static_cast<uint64_t>(length) > bytes_.size() * 64ull ||
+        static_cast<uint64_t>(length) * 4 > kMaxDecodedBytes)
+        return 0;
+    return static_cast<size_t>(length);
+}
+
+MpegDecoder::Result MpegDecoder::Fail()
+{
+    open_ = false;
+    return Result::Failed;
+}
+
+bool DecodeMpegAudio(const unsigned char* data, size_t size, Pcm& pcm)
+{
+    pcm = Pcm();
+    if (!data || size == 0) return false;
+    MpegDecoder decoder(std::vector<unsigned char>(data, data + size));
+    std::vector<int16_t> chunk;
+    MpegDecoder::Result result;
+    while ((result = decoder.Read(chunk)) == MpegDecoder::Result::More) {
+        if (pcm.samples.empty()) {
+            // The length the headers promise (exact with a LAME tag), so the
+            // samples are not copied over and over while they grow.
+            pcm.samples.reserve(decoder.ExpectedFrames() * decoder.Channels());
+        }
+        pcm.samples.insert(pcm.samples.end(), chunk.begin(), chunk.end());
+    }
+    pcm.samples.insert(pcm.samples.end(), chunk.begin(), chunk.end());
+    pcm.rate = decoder.Rate();
+    pcm.channels = decoder.Channels();
+    if (result == MpegDecoder::Result::Failed || !pcm.Complete()) {
         pcm = Pcm();
         return false;
     }
+    // Whole frames only: a trailing half frame of a stereo stream is dropped.
+    pcm.samples.resize(pcm.Frames() * pcm.channels);
     return true;
 }
 

@@ -527,6 +527,21 @@ TEST_F(BassSeek, PositionsExactlyAndCountsOnFromThere)
     EXPECT_EQ(BASS_ChannelGetPosition(stream), 0u);
 }
 
+TEST_F(BassSeek, AtOnceAfterOpeningAFarSeekAndTheLoopAreExact)
+{
+    // The file is still being decoded when the stream starts: a seek close to
+    // its end, its length and its loop must be those of the whole file.
+    const std::string path = ToneFile("long.mp3", MakeTone(45.0, 44100, 2));
+    const bass_decode::Pcm whole = Decode(path);
+    HSTREAM stream = StartShow(path);
+    const DWORD nearEnd = static_cast<DWORD>(whole.Frames() - 30) * 4;
+    ASSERT_TRUE(BASS_ChannelSetPosition(stream, nearEnd));
+    EXPECT_EQ(BASS_ChannelGetPosition(stream), nearEnd);
+    Frames(1);  // 735 frames on, past the end: the loop starts again
+    EXPECT_EQ(BASS_ChannelGetPosition(stream), (735u - 30u) * 4);
+    EXPECT_FALSE(BASS_ChannelSetPosition(stream, static_cast<DWORD>(whole.Frames() + 1) * 4));
+}
+
 TEST_F(BassSeek, SplitFrameRoundsDownAndBeyondTheEndFails)
 {
     HSTREAM stream = StartShow(Stereo44());
