@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -49,6 +50,7 @@ struct CaptureState {
     std::string ffmpeg;
     std::string silentVideoPath;
     std::string soundPath;
+    std::string muxedPath;  // the finished video before it takes its name
     ChildProcess encoder;
     WavWriter videoSound;
     std::string framesDir;  // --frames: the pictures and their sound
@@ -180,8 +182,36 @@ bool PassOnPicture(bool wait)
 
 void RemoveParts()
 {
-    if (!S().silentVideoPath.empty()) ::unlink(S().silentVideoPath.c_str());
-    if (!S().soundPath.empty()) ::unlink(S().soundPath.c_str());
+    for (const std::string* part : {&S().silentVideoPath, &S().soundPath, &S().muxedPath})
+        if (!part->empty()) ::unlink(part->c_str());
+}
+
+// The signal that interrupted the capture (Ctrl-C's SIGINT, SIGTERM), or 0.
+volatile std::sig_atomic_t g_interruption = 0;
+
+extern "C" void OnInterruption(int signal)
+{
+    g_interruption = signal;
+    // A second one ends the process at once, as it would without a capture.
+    ::signal(signal, SIG_DFL);
+}
+
+// Until the capture is finished, an interruption ends it cleanly at the next
+// frame instead of killing the process with its hidden parts left behind.
+void CatchInterruptions()
+{
+    struct sigaction action {};
+    action.sa_handler = OnInterruption;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+}
+
+// Fails the capture once an interruption has come.
+bool Interrupted()
+{
+    if (!g_interruption) return false;
+    if (!S().failed) Fail(std::string("interrupted by ") + ::strsignal(g_interruption) + "; the capture is not finished.");
+    return true;
 }
 
 }  // namespace
@@ -229,6 +259,7 @@ bool PrepareCapture(const runtime::Options& options, std::string& message)
         const std::string stem = (folder == "." ? std::string() : folder + "/") + "." + NameOf(s.videoPath);
         s.silentVideoPath = stem + ".video-part";
         s.soundPath = stem + ".sound-part.wav";
+        s.muxedPath = stem + ".muxed-part";
     }
     if (!options.framesDir.empty()) {
         if (!IsFolder(options.framesDir) && ::mkdir(options.framesDir.c_str(), 0777) != 0) {
@@ -242,6 +273,8 @@ bool PrepareCapture(const runtime::Options& options, std::string& message)
     }
     // A dead ffmpeg shows as a failed write, not as a signal that ends the show.
     ::signal(SIGPIPE, SIG_IGN);
+    g_interruption = 0;
+    CatchInterruptions();
     s.active = true;
     s.started = s.lastProgress = Clock::now();
     return true;
@@ -250,7 +283,7 @@ bool PrepareCapture(const runtime::Options& options, std::string& message)
 void CaptureFrame(IDirect3DDevice8* device, double musicSeconds)
 {
     CaptureState& s = S();
-    if (!s.active || s.failed) return;
+    if (!s.active || s.failed || Interrupted()) return;
     if (!d3d8_host::QueueReadBack(device)) {
         Fail("cannot read the rendered frame back.");
         return;
@@ -323,12 +356,19 @@ bool FinishCapture(std::string& message)
             ok = false;
         }
         if (ok) {
+            // The video takes its name only when it is whole, so that the
+            // name never shows a half-written file.
             std::string why;
             const int status =
-                RunProcess(AddSoundCommand(s.ffmpeg, *s.format, s.silentVideoPath, s.soundPath, s.videoPath), why);
-            if (status != 0) {
-                message = "ffmpeg could not write " + s.videoPath + " (" +
-                          (status < 0 ? why : "exit status " + std::to_string(status)) + ").";
+                RunProcess(AddSoundCommand(s.ffmpeg, *s.format, s.silentVideoPath, s.soundPath, s.muxedPath), why);
+            if (status != 0 || g_interruption) {
+                message = g_interruption ? std::string("interrupted by ") + ::strsignal(g_interruption) +
+                                               "; the capture is not finished."
+                                         : "ffmpeg could not write " + s.videoPath + " (" +
+                                               (status < 0 ? why : "exit status " + std::to_string(status)) + ").";
+                ok = false;
+            } else if (::rename(s.muxedPath.c_str(), s.videoPath.c_str()) != 0) {
+                message = "could not write " + s.videoPath + " (" + std::strerror(errno) + ").";
                 ok = false;
             }
         }
@@ -343,6 +383,11 @@ bool FinishCapture(std::string& message)
                      elapsed > 0.0 ? length / elapsed : 0.0);
     }
     return ok;
+}
+
+int InterruptionSignal()
+{
+    return g_interruption;
 }
 
 void ResetCapture()

@@ -30,6 +30,11 @@ void CaptureFrame(IDirect3DDevice8* device, double musicSeconds);
 // sound to the video. False with a message when the result is not complete.
 bool FinishCapture(std::string& message);
 
+// The signal (SIGINT, SIGTERM, SIGHUP) that interrupted the capture, or 0.
+// The capture then ends at the next frame with its hidden parts removed and
+// no video, and the process exits with 128 + the signal.
+int InterruptionSignal();
+
 // Forgets a capture without finishing it (tests).
 void ResetCapture();
 

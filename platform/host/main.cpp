@@ -73,7 +73,7 @@ int main(int argc, char** argv)
     SDL_Quit();
     if (!host::FinishCapture(message)) {
         if (!message.empty()) std::fprintf(stderr, "bralmond: %s\n", message.c_str());
-        return 1;
+        return host::InterruptionSignal() ? 128 + host::InterruptionSignal() : 1;
     }
     return runtime::ErrorBoxShown() || runtime::RunFailed() ? 1 : 0;
 }
