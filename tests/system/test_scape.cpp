@@ -158,27 +158,4 @@ TEST_F(Scape, TheLandIsBrightestNearTheLightAtTheOriginAndTheStatesAreRestored)
     EXPECT_GT(near, nearer);
 }
 
-TEST_F(Scape, BufferFailuresAreReported)
-{
-    ASSERT_TRUE(scene_data::WriteMap(map, 4096, 0));
-    E_Scape scape;
-    d3d8_testing::FailCreateVertexBuffer(true);
-    EXPECT_STREQ(scape.Init(map.c_str(), 4), "E_Scape: Couldn't create a Direct3D vertex buffer.");
-    d3d8_testing::Reset();
-    d3d8_testing::FailCreateIndexBuffer(true);
-    EXPECT_STREQ(scape.Init(map.c_str(), 4), "E_Scape: Couldn't create a Direct3D index buffer.");
-    d3d8_testing::Reset();
-    d3d8_testing::FailIndexBufferLock(true);
-    EXPECT_STREQ(scape.Init(map.c_str(), 4), "E_Scape: Couldn't lock Direct3D index buffer.");
-    d3d8_testing::Reset();
-    EXPECT_EQ(d3d8_testing::LiveResources(), 0u);
-    d3d8_testing::FailVertexBufferLock(true);
-    EXPECT_STREQ(scape.Init(map.c_str(), 4), "E_Scape: Couldn't lock Direct3D vertex buffer.");
-    d3d8_testing::Reset();
-    EXPECT_STREQ(Draw(scape), "E_Scape: Not initialized.");
-    EXPECT_EQ(d3d8_testing::LiveResources(), 1u) << "the vertex buffer is held until Release";
-    scape.Release();
-    EXPECT_EQ(d3d8_testing::LiveResources(), 0u);
-}
-
 }  // namespace
