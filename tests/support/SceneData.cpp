@@ -91,6 +91,18 @@ void WriteSceneOneData(const fs::path& dir)
     WriteBallMesh(data / "Bol.msh", 500, 133.3f);
 }
 
+void WriteShowData(const fs::path& dir)
+{
+    WriteSceneOneData(dir);
+    const fs::path data = dir / "Data";
+    for (const char* name : {"Partikel2", "Plane", "Hedra", "Blobby", "Cyber", "Paddo", "Grainfield", "Blaat",
+                             "Hitek", "Kots", "Gangbang", "Hoofdpijn"})
+        WriteSolidBmp(data / (std::string(name) + ".bmp"), 8, 8, 0x000000);
+    WriteBallMesh(data / "Hedra.msh", 32, 130.0f);
+    WriteBallMesh(data / "Stekels.msh", 162, 100.0f);
+    for (const char* name : {"Scape1.map", "Scape2.map"}) std::ofstream(data / name, std::ios::binary) << std::string(4096, '\0');
+}
+
 bool WriteSoundtrack(const fs::path& dir, double seconds)
 {
     fs::create_directories(dir / "Data");

@@ -31,6 +31,9 @@ bool WriteBallMesh(const std::filesystem::path& path, int vertexCount, float rad
 
 // The files of the opening scene under dir/Data: dim pictures and a ball.
 void WriteSceneOneData(const std::filesystem::path& dir);
+// Every file of the show under dir/Data: the opening scene's, and black
+// pictures, small meshes and flat maps for the other scenes.
+void WriteShowData(const std::filesystem::path& dir);
 
 // dir/Data/Soundtrack.mp3: a mono 8 kHz tone of the given length, cheap to encode.
 bool WriteSoundtrack(const std::filesystem::path& dir, double seconds);

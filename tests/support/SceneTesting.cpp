@@ -3,7 +3,7 @@
 
 #include "MeshWriter.h"
 #include "SceneData.h"
-#include "host/host.h"
+#include "runtime/runtime.h"
 
 #include <cmath>
 #include <fstream>
@@ -14,7 +14,7 @@ void SceneTest::SetUp()
 {
     ShellDeviceTest::SetUp();
     // A millisecond a frame: the tests set the scene clock to any whole millisecond.
-    host::CurrentOptions().fps = 1000.0;
+    runtime::CurrentOptions().fps = 1000.0;
     folder = scene_data::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(folder / "Data");
     previous = fs::current_path();
@@ -33,11 +33,11 @@ const char* SceneTest::RenderAt(P_Part& scene, uint64_t ms, int elapsedMs)
     if (!started) {
         if (const char* message = scene.Render(0, 0.0f)) return message;
         started = true;
-        startFrames = host::PresentedFrames();
+        startFrames = runtime::PresentedFrames();
     }
     const uint64_t target = startFrames + ms;
-    EXPECT_GE(target, host::PresentedFrames()) << "the scene clock cannot go back";
-    if (target > host::PresentedFrames()) host::AdvanceVirtualFramesForTesting(target - host::PresentedFrames());
+    EXPECT_GE(target, runtime::PresentedFrames()) << "the scene clock cannot go back";
+    if (target > runtime::PresentedFrames()) runtime::AdvanceVirtualFramesForTesting(target - runtime::PresentedFrames());
     DrawRecorder recorder;
     const char* message = scene.Render(elapsedMs, 0.0f);
     calls = recorder.calls;

@@ -166,7 +166,7 @@ protected:
     static void SetUpTestSuite()
     {
         folder = new fs::path(scene_data::FreshFolder("capture"));
-        scene_data::WriteSceneOneData(*folder);
+        scene_data::WriteShowData(*folder);
         // A bright red title card, far above the dim background and particles.
         ASSERT_TRUE(scene_data::WriteSolidBmp(*folder / "Data" / "Title.bmp", 32, 24, kTitleRgb));
         test_mp3::Tone tone;
@@ -387,7 +387,7 @@ TEST_F(Capture, ALiveStartSeeksTheMusicAndMovesTheClocks)
 TEST_F(Capture, AStartPastTheSoundtracksEndFailsClearly)
 {
     const fs::path dir = scene_data::FreshFolder("shortstart");
-    scene_data::WriteSceneOneData(dir);
+    scene_data::WriteShowData(dir);
     ASSERT_TRUE(scene_data::WriteSoundtrack(dir, 5.0));
     const auto result =
         run_program::Run(run_program::BuiltProgram("bralmond"), "--headless --start 30 --fps 10", dir);
@@ -460,7 +460,7 @@ protected:
     void SetUp() override
     {
         dir = scene_data::FreshFolder("startclocks");
-        scene_data::WriteSceneOneData(dir);
+        scene_data::WriteShowData(dir);
         // Shorter than the second scene's start plus a little: the music
         // wraps to the first scene again.
         ASSERT_TRUE(scene_data::WriteSoundtrack(dir, 42.0));

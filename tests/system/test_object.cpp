@@ -266,6 +266,9 @@ TEST_F(Object, AFailedIndexLockReleasesTheObjectAndAFailedVertexLockDoesNot)
     d3d8_testing::FailIndexBufferLock(true);
     EXPECT_STREQ(Draw(object), "E_Object: Couldn't lock Direct3D index buffer.");
     d3d8_testing::Reset();
+    // The device holds the buffers it last drew from, as Direct3D does.
+    g_device->SetStreamSource(0, nullptr, 0);
+    g_device->SetIndices(nullptr, 0);
     EXPECT_EQ(d3d8_testing::LiveResources(), 0u);
     EXPECT_STREQ(Draw(object), "E_Object: Not initialized.");
 }

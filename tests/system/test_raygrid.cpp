@@ -200,6 +200,9 @@ TEST_F(RayGridDraw, LifeCycleAndMessagesOfBoth)
     EXPECT_EQ(tunnel.Render(nullptr, 0, false, true, false, eye), nullptr);
     planes.Release();
     tunnel.Release();
+    // The device holds the buffers it last drew from, as Direct3D does.
+    g_device->SetStreamSource(0, nullptr, 0);
+    g_device->SetIndices(nullptr, 0);
     EXPECT_EQ(d3d8_testing::LiveResources(), 0u);
 }
 

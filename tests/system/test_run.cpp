@@ -19,7 +19,7 @@ protected:
     static void SetUpTestSuite()
     {
         folder = new fs::path(scene_data::FreshFolder("run"));
-        scene_data::WriteSceneOneData(*folder);
+        scene_data::WriteShowData(*folder);
         ASSERT_TRUE(scene_data::WriteSoundtrack(*folder, 215.0));
     }
     static void TearDownTestSuite()
@@ -61,7 +61,7 @@ TEST_F(ProgramRun, UntilEndsTheRunLikeEscapeAndShotsAreWritten)
 TEST_F(ProgramRun, AMissingSoundtrackIsReportedAndFailsTheRun)
 {
     const fs::path dir = scene_data::FreshFolder("nosound");
-    scene_data::WriteSceneOneData(dir);
+    scene_data::WriteShowData(dir);
     const auto result = Bralmond("--headless", dir);
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.stderrText.find("Can not play audio stream. Is Data\\Soundtrack.mp3 missing?"),
@@ -73,7 +73,7 @@ TEST_F(ProgramRun, AMissingSoundtrackIsReportedAndFailsTheRun)
 TEST_F(ProgramRun, AMissingPictureNamesTheFileAndFailsTheRun)
 {
     const fs::path dir = scene_data::FreshFolder("nopicture");
-    scene_data::WriteSceneOneData(dir);
+    scene_data::WriteShowData(dir);
     fs::remove(dir / "Data" / "Cred2.bmp");
     const auto result = Bralmond("--headless", dir);
     EXPECT_EQ(result.status, 1);
@@ -88,7 +88,7 @@ TEST_F(ProgramRun, AHeadlessRunOfATooShortSoundtrackStopsInsteadOfLoopingForever
     // The music loops back to the first scene every 12 seconds and never
     // reaches the end of the show.
     const fs::path dir = scene_data::FreshFolder("shortsound");
-    scene_data::WriteSceneOneData(dir);
+    scene_data::WriteShowData(dir);
     ASSERT_TRUE(scene_data::WriteSoundtrack(dir, 12.0));
     const auto result = Bralmond("--headless --fps 10", dir);
     EXPECT_EQ(result.status, 1);

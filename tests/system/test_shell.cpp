@@ -59,7 +59,7 @@ protected:
     static void SetUpTestSuite()
     {
         folder = new fs::path(scene_data::FreshFolder("shell"));
-        scene_data::WriteSceneOneData(*folder);
+        scene_data::WriteShowData(*folder);
         ASSERT_TRUE(scene_data::WriteSoundtrack(*folder, 20.0));
     }
     static void TearDownTestSuite()
