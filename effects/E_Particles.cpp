@@ -21,6 +21,19 @@ const UINT kVertexBytes = E_Particles::kMaxParticles * 4 * sizeof(ParticleVertex
 const UINT kIndexBytes = E_Particles::kMaxParticles * 6 * sizeof(WORD);              // 96000
 const float kSpriteSize = 0.2f;
 
+// Whether any part of the sprite at p (a view-space corner) can reach the
+// screen through the particles' camera: 45 degrees square, near 1, far 1000.
+// A sprite wholly outside that frustum gives no pixel, so it is not sent to
+// the device at all; the margins keep every sprite that touches an edge.
+bool SpriteVisible(D3DXVECTOR3 p)
+{
+    const float kNear = 1.0f, kFar = 1000.0f;
+    const float kSlope = 0.41421357f;  // tan(pi / 8): the frustum's half width at depth 1
+    if (!(p.z >= kNear * 0.9999f && p.z <= kFar * 1.0001f)) return false;
+    const float half = p.z * kSlope * 1.001f + 0.001f;
+    return p.x <= half && p.x + kSpriteSize >= -half && p.y <= half && p.y + kSpriteSize >= -half;
+}
+
 // The terms of the formulas that depend on time alone, worked out once per
 // draw instead of once per vertex; the values are the same either way.
 struct TimeTerms {
@@ -89,11 +102,12 @@ D3DXVECTOR3 ParticleTwist(D3DXVECTOR3 p, float t)
     return Twist(p, MakeTimeTerms(t));
 }
 
-void BuildParticleQuads(const Mesh& mesh, int deformMode, const D3DXMATRIX& rotation, int timeMs,
-                        D3DXVECTOR3 placement, DWORD diffuse, void* out)
+int BuildParticleQuads(const Mesh& mesh, int deformMode, const D3DXMATRIX& rotation, int timeMs,
+                       D3DXVECTOR3 placement, DWORD diffuse, void* out)
 {
     const TimeTerms terms = MakeTimeTerms(static_cast<float>(timeMs));
     ParticleVertex* quads = static_cast<ParticleVertex*>(out);
+    int written = 0;
     for (int k = 0; k < mesh.vertexCount; ++k) {
         const float* v = mesh.vertices + 3 * k;
         const float s = Scale(deformMode, v[0], v[1], v[2], terms);
@@ -103,13 +117,15 @@ void BuildParticleQuads(const Mesh& mesh, int deformMode, const D3DXMATRIX& rota
         p.z = (p.z + 2.0f) * placement.z;
         p.y = p.y - placement.y;
         p.x = p.x - placement.x;
+        if (!SpriteVisible(p)) continue;
 
-        ParticleVertex* quad = quads + 4 * k;
+        ParticleVertex* quad = quads + 4 * written++;
         quad[0] = {p.x, p.y, p.z, diffuse, 0.0f, 0.0f};
         quad[1] = {p.x, p.y + kSpriteSize, p.z, diffuse, 0.0f, 1.0f};
         quad[2] = {p.x + kSpriteSize, p.y, p.z, diffuse, 1.0f, 0.0f};
         quad[3] = {p.x + kSpriteSize, p.y + kSpriteSize, p.z, diffuse, 1.0f, 1.0f};
     }
+    return written;
 }
 
 E_Particles::E_Particles()
@@ -196,7 +212,7 @@ const char* E_Particles::Render(IDirect3DTexture8* texture, int timeMs, D3DXVECT
     D3DXMatrixMultiply(&rotation, &rotX, &rotY);
     D3DXMatrixMultiply(&rotation, &rotation, &rotZ);
 
-    BuildParticleQuads(*mesh, deformMode, rotation, timeMs, placement, PackColour(colour), data);
+    const int visible = BuildParticleQuads(*mesh, deformMode, rotation, timeMs, placement, PackColour(colour), data);
     vertexBuffer->Unlock();
 
     D3DXMATRIX view, world, projection;
@@ -218,7 +234,9 @@ const char* E_Particles::Render(IDirect3DTexture8* texture, int timeMs, D3DXVECT
     g_device->SetStreamSource(0, vertexBuffer, sizeof(ParticleVertex));
     g_device->SetVertexShader(kFvf);
     g_device->SetIndices(indexBuffer, 0);
-    g_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4 * count, 0, 2 * count);
+    // Only the sprites that can be seen, in their order: the picture is that
+    // of all of them, for less of the device's work per triangle.
+    if (visible > 0) g_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4 * visible, 0, 2 * visible);
 
     g_device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
     g_device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);

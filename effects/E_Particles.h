@@ -40,8 +40,10 @@ private:
 };
 
 // Writes the four sprite vertices (24 bytes each: position, diffuse, u, v)
-// of every point of mesh into out: deformed, rotated by rotation and placed.
-void BuildParticleQuads(const Mesh& mesh, int deformMode, const D3DXMATRIX& rotation, int timeMs,
+// of every point of mesh into out: deformed, rotated by rotation and placed;
+// sprites that lie wholly outside the camera's view are left out, the others
+// kept in their order. Returns the number of sprites written.
+int BuildParticleQuads(const Mesh& mesh, int deformMode, const D3DXMATRIX& rotation, int timeMs,
                         D3DXVECTOR3 placement, DWORD diffuse, void* out);
 
 // The deformation scale of one vertex at time t (milliseconds as a float),

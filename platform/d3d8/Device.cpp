@@ -222,6 +222,7 @@ HRESULT Create(HWND focusWindow, DWORD behaviourFlags, D3DPRESENT_PARAMETERS& pa
     int height = options.outputHeight > 0 ? options.outputHeight : static_cast<int>(params.BackBufferHeight);
     gl_backend::Target target;
     if (!gl_backend::CreateTarget(target, width, height)) return D3DERR_OUTOFVIDEOMEMORY;
+    gl_backend::CountPixels(options.countPixels);
     *ppDevice = new Device(params, window, target);
     return D3D_OK;
 }
@@ -442,8 +443,12 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* pRects, DWORD flags, D3DCOLOR 
         // Without rectangles Direct3D clears the whole viewport.
         const gl_backend::Rect r = ToTarget(vx0, vy0, vx1 - vx0, vy1 - vy0);
         gl_backend::Clear(target_, &r, 1, clearColour, colour, clearDepth, depth);
+        if (clearDepth) depthAllOne_ = depth == 1.0f && vx0 == 0 && vy0 == 0 &&
+                                       vx1 == static_cast<LONG>(params_.BackBufferWidth) &&
+                                       vy1 == static_cast<LONG>(params_.BackBufferHeight);
         return D3D_OK;
     }
+    if (clearDepth) depthAllOne_ = false;
     for (DWORD i = 0; i < count; ++i) {
         const LONG x0 = std::max(pRects[i].x1, vx0), y0 = std::max(pRects[i].y1, vy0);
         const LONG x1 = std::min(pRects[i].x2, vx1), y1 = std::min(pRects[i].y2, vy1);
@@ -968,6 +973,14 @@ bool Device::PrepareDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, UINT& verte
     r.depthTest = rs[D3DRS_ZENABLE] != D3DZB_FALSE && params_.EnableAutoDepthStencil;
     r.depthWrite = rs[D3DRS_ZWRITEENABLE] != FALSE;
     r.depthFunc = rs[D3DRS_ZFUNC];
+    // While the whole depth buffer still holds the 1.0 of its last clear,
+    // every fragment (its depth clipped to 0..1) passes a LESSEQUAL or ALWAYS
+    // test; a draw that writes no depth then skips the test, which leaves the
+    // picture as it is and saves the renderer reading depth for every pixel.
+    if (r.depthTest && depthAllOne_ && !r.depthWrite &&
+        (r.depthFunc == D3DCMP_LESSEQUAL || r.depthFunc == D3DCMP_ALWAYS))
+        r.depthTest = false;
+    if (r.depthTest && r.depthWrite) depthAllOne_ = false;
     r.cullMode = rs[D3DRS_CULLMODE];
     r.fillMode = rs[D3DRS_FILLMODE];
     r.colourWriteMask = rs[D3DRS_COLORWRITEENABLE] & 0xf;
@@ -1087,6 +1100,11 @@ bool ReadBackBuffer(IDirect3DDevice8* device, std::vector<uint8_t>& rgb, int& wi
     width = target.width;
     height = target.height;
     return true;
+}
+
+void PixelsFilled(uint64_t& pixels, uint64_t& frames)
+{
+    gl_backend::PixelsFilled(pixels, frames);
 }
 
 bool QueueReadBack(IDirect3DDevice8* device)

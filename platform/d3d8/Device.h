@@ -103,6 +103,7 @@ private:
     gl_backend::Target target_;
     gl_backend::Rect picture_;  // where the back buffer lies in the target
     bool inScene_ = false;
+    bool depthAllOne_ = false;  // the whole depth buffer holds 1.0 since its last clear
 
     DWORD renderStates_[kRenderStates];
     DWORD stageStates_[kStages][kStageStates];

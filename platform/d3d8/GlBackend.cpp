@@ -83,6 +83,12 @@ struct Backend {
     std::vector<std::pair<SamplerState, GLuint>> samplers;
     std::deque<GLsync> framesInFlight;  // one fence a presented frame, oldest first
     std::deque<PendingRead> reads;       // queued read-backs, oldest first
+    // Counting the pixels that draws fill: one samples-passed query a frame.
+    bool countPixels = false;
+    GLuint frameQuery = 0;               // the query of the frame being drawn, 0 when none
+    std::deque<GLuint> pendingQueries;   // ended, result not taken yet
+    uint64_t pixelsCounted = 0;
+    uint64_t framesCounted = 0;
     std::vector<GLuint> idlePixelBuffers;
 };
 
@@ -700,6 +706,10 @@ bool Draw(const Target& target, const DrawCall& call)
     Backend& backend = State();
     const Program& program = ProgramFor(*call.key);
     if (!program.valid) return false;
+    if (backend.countPixels && !backend.frameQuery) {
+        glGenQueries(1, &backend.frameQuery);
+        glBeginQuery(GL_SAMPLES_PASSED, backend.frameQuery);
+    }
     BindDrawFramebuffer(target.framebuffer);
     ApplyRaster(call.raster);
     if (backend.cache.program != program.name) {
@@ -822,9 +832,36 @@ void PresentToWindow(const Target& target, const Rect& source, const Rect& desti
                       GL_COLOR_BUFFER_BIT, GL_LINEAR);
 }
 
+// Adds the results of the frames' pixel counts that have arrived (all of them
+// when wait is set).
+void CollectPixelCounts(bool wait)
+{
+    Backend& backend = State();
+    while (!backend.pendingQueries.empty()) {
+        const GLuint query = backend.pendingQueries.front();
+        GLuint available = 0;
+        if (!wait) glGetQueryObjectuiv(query, GL_QUERY_RESULT_AVAILABLE, &available);
+        if (!wait && !available) return;
+        GLuint64 samples = 0;
+        glGetQueryObjectui64v(query, GL_QUERY_RESULT, &samples);
+        glDeleteQueries(1, &query);
+        backend.pendingQueries.pop_front();
+        backend.pixelsCounted += samples;
+    }
+}
+
 void EndFrame()
 {
     Backend& backend = State();
+    if (backend.countPixels) {
+        if (backend.frameQuery) {
+            glEndQuery(GL_SAMPLES_PASSED);
+            backend.pendingQueries.push_back(backend.frameQuery);
+            backend.frameQuery = 0;
+        }
+        ++backend.framesCounted;
+        CollectPixelCounts(false);
+    }
     backend.framesInFlight.push_back(glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0));
     // The renderer may run ahead of the frames it has finished by this much
     // and no more: without the bound a headless run queues frame after frame
@@ -842,8 +879,21 @@ void FinishFrames()
     Backend& backend = State();
     if (!backend.initialised) return;
     glFinish();
+    CollectPixelCounts(true);
     for (GLsync fence : backend.framesInFlight) glDeleteSync(fence);
     backend.framesInFlight.clear();
+}
+
+void CountPixels(bool on)
+{
+    State().countPixels = on;
+}
+
+void PixelsFilled(uint64_t& pixels, uint64_t& frames)
+{
+    CollectPixelCounts(true);
+    pixels = State().pixelsCounted;
+    frames = State().framesCounted;
 }
 
 size_t ProgramCount()

@@ -122,6 +122,11 @@ void EndFrame();
 // Waits until every frame queued so far has been rendered.
 void FinishFrames();
 
+// Counting the pixels that the draws fill (samples that pass the depth test),
+// for measuring; a frame's count arrives when the renderer has finished it.
+void CountPixels(bool on);
+void PixelsFilled(uint64_t& pixels, uint64_t& frames);
+
 // Programs compiled so far (each key compiles once).
 size_t ProgramCount();
 

@@ -24,6 +24,10 @@ bool QueueReadBack(IDirect3DDevice8* device);
 size_t QueuedReadBacks();
 bool TakeReadBack(std::vector<uint8_t>& rgbBottomUp, int& width, int& height, bool wait);
 
+// The pixels that the draws of the presented frames filled, and the frames,
+// counted while the run's countPixels option is set (the host's --stats).
+void PixelsFilled(uint64_t& pixels, uint64_t& frames);
+
 // Called after every Present (shown or lost) with the device. It returns
 // whether the frame counts on the runtime's clock, which the device then
 // advances; with no observer every frame counts. Null removes it.

@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 namespace host {
@@ -25,10 +26,16 @@ namespace {
 const double kPastTheEndSeconds = 90.0;
 const double kPastUntilSeconds = 60.0;
 
+using Clock = std::chrono::steady_clock;
+
 struct State {
     ShowFacts show;
     bool untilPosted = false;
     FrameObserver observer;
+    Clock::time_point installed = Clock::now();  // about when the process started
+    bool showStarted = false;                     // the first frame of the show was presented
+    Clock::time_point firstFrame;
+    uint64_t firstFrameNumber = 0;
 };
 
 State& S()
@@ -63,6 +70,11 @@ bool OnFramePresented(IDirect3DDevice8* device)
             ContinueToStart(musicSeconds);
             return !options.headless;
         }
+        if (!S().showStarted) {
+            S().showStarted = true;
+            S().firstFrame = Clock::now();
+            S().firstFrameNumber = runtime::PresentedFrames();
+        }
         if (S().observer) S().observer(device, musicSeconds);
         WriteDueShots(device, musicSeconds);
         if (options.until >= 0.0 && musicSeconds >= options.until && !S().untilPosted) {
@@ -94,6 +106,7 @@ bool OnFramePresented(IDirect3DDevice8* device)
 void Install(const ShowFacts& show)
 {
     S().show = show;
+    S().installed = Clock::now();
     d3d8_host::SetPresentObserver(OnFramePresented);
 }
 
@@ -121,6 +134,29 @@ void FailRun(const std::string& message)
     win32_host::PostToAllWindows(WM_KEYDOWN, VK_ESCAPE, 1);
 }
 
+void PrintStats()
+{
+    const runtime::Options& options = runtime::CurrentOptions();
+    if (!options.stats && !options.countPixels) return;
+    if (!S().showStarted) {
+        std::fprintf(stderr, "stats: the show presented no frame\n");
+        return;
+    }
+    const double startUp = std::chrono::duration<double>(S().firstFrame - S().installed).count();
+    const double seconds = std::chrono::duration<double>(Clock::now() - S().firstFrame).count();
+    const uint64_t frames = runtime::PresentedFrames() - S().firstFrameNumber;
+    std::fprintf(stderr, "stats: start-up to the first frame %.3f s; %llu frames in %.2f s, %.1f finished frames a second",
+                 startUp, static_cast<unsigned long long>(frames), seconds,
+                 seconds > 0.0 ? static_cast<double>(frames) / seconds : 0.0);
+    if (options.countPixels) {
+        uint64_t pixels = 0, counted = 0;
+        d3d8_host::PixelsFilled(pixels, counted);
+        std::fprintf(stderr, "; %.3f Mpix filled a frame",
+                     counted ? static_cast<double>(pixels) / static_cast<double>(counted) / 1e6 : 0.0);
+    }
+    std::fputc('\n', stderr);
+}
+
 void SetFrameObserverForTesting(FrameObserver observer)
 {
     S().observer = std::move(observer);
@@ -129,6 +165,7 @@ void SetFrameObserverForTesting(FrameObserver observer)
 void ResetForTesting()
 {
     S().untilPosted = false;
+    S().showStarted = false;
     S().observer = nullptr;
     runtime::ResetForTesting();
     ResetStart();

@@ -81,6 +81,8 @@ std::string UsageText()
            "  --capture FILE     render every frame and the sound into a video (.mp4, .mkv or .webm)\n"
            "                     with ffmpeg; implies --headless\n"
            "  --best             with --capture: a smaller video, encoded more slowly\n"
+           "  --stats            print the run's figures at its end: start-up, frames a second\n"
+           "  --count-pixels     with --stats, the pixels the draws fill (slows the run)\n"
            "  --frames DIR       render every frame as DIR/frame-NNNNNN.png and the sound as\n"
            "                     DIR/audio.wav; implies --headless\n"
            "  --help             show this text\n"
@@ -154,6 +156,11 @@ ParseResult ParseOptions(int argc, char** argv, runtime::Options& options, std::
                 return ParseResult::Error;
             }
             options.capturePath = v;
+        } else if (arg == "--stats") {
+            options.stats = true;
+        } else if (arg == "--count-pixels") {
+            options.countPixels = true;
+            options.stats = true;
         } else if (arg == "--best") {
             options.bestQuality = true;
         } else if (arg == "--frames") {

@@ -31,6 +31,11 @@ bool MusicSeconds(double& seconds);
 // ends the run as Escape would, and makes the process exit with 1.
 void FailRun(const std::string& message);
 
+// With --stats: the run's figures on stderr (start-up to the first frame of
+// the show, frames and their rate from then on, pixels filled a frame with
+// --count-pixels). Called by main after the show.
+void PrintStats();
+
 // Puts the host's own state back to its start (tests); the runtime too.
 // The show's facts and the observer stay installed.
 void ResetForTesting();

@@ -71,6 +71,7 @@ int main(int argc, char** argv)
     WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOW);
 
     SDL_Quit();
+    host::PrintStats();
     if (!host::FinishCapture(message)) {
         if (!message.empty()) std::fprintf(stderr, "bralmond: %s\n", message.c_str());
         return host::InterruptionSignal() ? 128 + host::InterruptionSignal() : 1;

@@ -32,6 +32,8 @@ struct Options {
     double start = 0.0;       // music time at which the show begins (--start)
     std::string capturePath;  // video file to write (--capture); empty: none
     bool bestQuality = false; // --best: a smaller video at the cost of a slower capture
+    bool stats = false;       // --stats: figures of the run on stderr at its end
+    bool countPixels = false; // --count-pixels: the device counts the pixels its draws fill
     std::string framesDir;    // folder for numbered PNG frames and a WAV (--frames); empty: none
 };
 

@@ -458,6 +458,37 @@ TEST_F(PipelineTest, ClearingDepthIgnoresZWriteEnable)
     EXPECT_EQ(PixelAt(device, 50, 50), 0x00ff00u);
 }
 
+TEST_F(PipelineTest, DrawsThatWriteNoDepthStillMeetWhatTheDepthBufferHolds)
+{
+    // The device skips the depth test only while the buffer is all 1.0:
+    // after another clear value, after a depth write and after a partial clear
+    // the test must still hide what lies behind.
+    device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.5f, 0), D3D_OK);
+    ASSERT_EQ(DrawRect(0, 0, 100, 100, 0.7f, 0xffff0000), D3D_OK);
+    ASSERT_EQ(DrawRect(100, 0, 200, 100, 0.3f, 0xff00ff00), D3D_OK);
+    EXPECT_EQ(PixelAt(device, 50, 50), 0u);
+    EXPECT_EQ(PixelAt(device, 150, 50), 0x00ff00u);
+
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(DrawRect(200, 0, 300, 100, 0.8f, 0xff0000ff), D3D_OK);  // all 1.0: drawn
+    device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+    ASSERT_EQ(DrawRect(300, 0, 400, 100, 0.2f, 0xffff0000), D3D_OK);
+    device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    ASSERT_EQ(DrawRect(300, 0, 400, 100, 0.8f, 0xff00ff00), D3D_OK);
+    EXPECT_EQ(PixelAt(device, 250, 50), 0x0000ffu);
+    EXPECT_EQ(PixelAt(device, 350, 50), 0xff0000u) << "behind what was written";
+
+    device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+    ASSERT_EQ(DrawRect(400, 0, 500, 100, 0.2f, 0xffff0000), D3D_OK);
+    const D3DRECT left{0, 0, 420, 600};
+    ASSERT_EQ(device->Clear(1, &left, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
+    device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    ASSERT_EQ(DrawRect(400, 0, 500, 100, 0.8f, 0xff00ff00), D3D_OK);
+    EXPECT_EQ(PixelAt(device, 410, 50), 0x00ff00u) << "cleared part";
+    EXPECT_EQ(PixelAt(device, 450, 50), 0xff0000u) << "part the clear left";
+}
+
 TEST_F(PipelineTest, ZEnableFalseDrawsRegardlessOfDepth)
 {
     ASSERT_EQ(DrawRect(0, 0, 100, 100, 0.2f, 0xffff0000), D3D_OK);

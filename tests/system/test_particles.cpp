@@ -118,6 +118,25 @@ TEST_F(Particles, AnEmptyMeshDrawsNothingAndSucceeds)
     EXPECT_EQ(LitPixels(), 0);
 }
 
+TEST_F(Particles, SpritesOutsideTheViewAreLeftOutAndThoseAcrossItsEdgesKept)
+{
+    // At depth 2 the view is 1.657 units wide. One sprite straddles the left
+    // edge, one lies wholly beyond the right edge, one behind the camera.
+    E_Particles particles;
+    Mesh points;
+    LoadPoints(points, {-0.9f, 0.0f, 0.0f, 1.5f, 0.0f, 0.0f, 0.0f, 0.0f, -2.5f});
+    ASSERT_EQ(particles.Init(), nullptr);
+    particles.SetMesh(&points);
+    ASSERT_EQ(particles.Render(nullptr, 0, D3DXVECTOR3(0, 0, 1), kWhite), nullptr);
+    Capture();
+    // The straddling sprite's inner part reaches 0.128 units (62 pixels at
+    // 483 pixels a unit) into the view, over the 72 rows of its height.
+    EXPECT_EQ(At(5, 260), 0xFFFFFFu);
+    EXPECT_EQ(At(58, 260), 0xFFFFFFu);
+    EXPECT_EQ(At(70, 260), 0u);
+    EXPECT_NEAR(LitPixels(), 31 * 36, 2 * 36) << "only that sprite's part on screen";
+}
+
 TEST_F(Particles, APointIsASpriteOfFixedViewSizeShiftedAndScaledByThePlacement)
 {
     E_Particles particles;
