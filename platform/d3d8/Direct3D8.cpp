@@ -236,6 +236,7 @@ void SetDeviceLost(HRESULT cooperativeLevel) { Current().lostState = cooperative
 size_t LiveDevices() { return d3d8_hooks::liveDevices; }
 size_t LiveResources() { return d3d8_hooks::liveResources; }
 size_t CompiledPrograms() { return gl_backend::ProgramCount(); }
+size_t FramesInFlight() { return gl_backend::FramesInFlight(); }
 
 void Reset()
 {

@@ -884,6 +884,11 @@ void FinishFrames()
     backend.framesInFlight.clear();
 }
 
+size_t FramesInFlight()
+{
+    return State().framesInFlight.size();
+}
+
 void CountPixels(bool on)
 {
     State().countPixels = on;

@@ -121,6 +121,7 @@ constexpr size_t kFramesInFlight = 2;
 void EndFrame();
 // Waits until every frame queued so far has been rendered.
 void FinishFrames();
+size_t FramesInFlight();
 
 // Counting the pixels that the draws fill (samples that pass the depth test),
 // for measuring; a frame's count arrives when the renderer has finished it.

@@ -47,6 +47,8 @@ size_t LiveDevices();
 size_t LiveResources();
 // Fixed-function programs compiled in this process so far.
 size_t CompiledPrograms();
+// Presented frames the renderer has not been seen to finish yet.
+size_t FramesInFlight();
 
 // Puts every control above back to its default.
 void Reset();

@@ -176,6 +176,27 @@ TEST_F(FrameTest, LaterFramesAllocateNothing)
     EXPECT_LE(allocations.load(), 3u) << allocations.load() << " allocations in 18 frames";
 }
 
+TEST_F(FrameTest, AtMostTwoFramesAreInFlightAndNoneOnceTheDeviceIsGone)
+{
+    // Without the bound, a headless run queues frame after frame and its
+    // memory grows with every one; at exit the queued frames would be lost.
+    for (int i = 0; i < 12; ++i) {
+        Frame(static_cast<float>(i));
+        ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        EXPECT_LE(d3d8_testing::FramesInFlight(), 2u) << i;
+    }
+    EXPECT_GE(d3d8_testing::FramesInFlight(), 1u) << "the fences are kept";
+    texture->Release();
+    vb->Release();
+    ib->Release();
+    texture = nullptr;
+    vb = nullptr;
+    ib = nullptr;
+    device->Release();
+    device = nullptr;
+    EXPECT_EQ(d3d8_testing::FramesInFlight(), 0u) << "every presented frame was finished";
+}
+
 TEST_F(FrameTest, PresentHandsEachFrameToTheHost)
 {
     const uint64_t before = runtime::PresentedFrames();

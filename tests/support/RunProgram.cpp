@@ -1,7 +1,11 @@
 // Running built programs from tests (see RunProgram.h).
 #include "RunProgram.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include <cstdlib>
 #include <fstream>
@@ -20,11 +24,24 @@ fs::path BuiltProgram(const std::string& name)
 Result Run(const fs::path& program, const std::string& arguments, const fs::path& dir)
 {
     const fs::path errFile = dir / ".stderr.txt";
-    const std::string command = "cd '" + dir.string() + "' && '" + program.string() + "' " + arguments +
+    // The shell gives way to the program (exec), so that the process waited
+    // for, and whose resources are counted, is the program itself.
+    const std::string command = "cd '" + dir.string() + "' && exec '" + program.string() + "' " + arguments +
                                 " > /dev/null 2> '" + errFile.string() + "' < /dev/null";
-    const int raw = std::system(command.c_str());
     Result result;
-    if (raw != -1 && WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int raw = 0;
+    struct rusage usage {};
+    if (pid > 0 && ::wait4(pid, &raw, 0, &usage) == pid) {
+        if (WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
+        result.peakKilobytes = usage.ru_maxrss;
+    }
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::ifstream err(errFile);
     std::stringstream text;
     text << err.rdbuf();

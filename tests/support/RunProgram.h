@@ -10,6 +10,8 @@ namespace run_program {
 struct Result {
     int status = -1;     // the exit status, or -1 when it did not exit normally
     std::string stderrText;
+    long peakKilobytes = 0;  // the program's largest resident set
+    double seconds = 0.0;    // wall time of the run
 };
 
 // The path of a program in the build folder (the build folder, or BRALMOND_BINARY_DIR when set).

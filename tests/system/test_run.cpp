@@ -110,6 +110,21 @@ TEST_F(ProgramRun, AShowWithoutADisplayIsRefusedRatherThanPlayedInvisibly)
     EXPECT_NE(result.stderrText.find("cannot open a display"), std::string::npos) << result.stderrText;
 }
 
+TEST_F(ProgramRun, MemoryStaysBoundedOverHundredsOfFrames)
+{
+    // The heaviest load on the renderer: two clouds of 8000 sprites a frame.
+    // A renderer that queues frames without waiting for them grows by about
+    // a megabyte a frame.
+    const fs::path dir = scene_data::FreshFolder("memory");
+    scene_data::WriteShowData(dir);
+    ASSERT_TRUE(scene_data::WriteBallMesh(dir / "Data" / "Bol.msh", 8000, 133.3f));
+    ASSERT_TRUE(scene_data::WriteSoundtrack(dir, 215.0));
+    const auto result = Bralmond("--headless --until 8", dir);
+    EXPECT_EQ(result.status, 0) << result.stderrText;
+    EXPECT_LT(result.peakKilobytes, 400L * 1024) << "peak " << result.peakKilobytes / 1024 << " MiB over 480 frames";
+    fs::remove_all(dir);
+}
+
 TEST_F(ProgramRun, BadOptionsExitWithStatusTwoAndHelpWithZero)
 {
     EXPECT_EQ(Bralmond("--frobnicate", *folder).status, 2);
