@@ -10,6 +10,7 @@ PACKAGES=(
   libsdl2-dev libepoxy-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libgles-dev
   libmpg123-dev libmp3lame-dev libstb-dev fonts-dejavu-core libpng-dev
   ffmpeg libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
+  clang libclang-rt-14-dev valgrind linux-perf
 )
 
 missing=()
