@@ -8,12 +8,13 @@
 #include <bass.h>
 
 #include "bass_decode.h"
+#include "StreamClock.h"
+#include "StreamSource.h"
 #include "bass_host.h"
 
 #include "runtime/runtime.h"
 #include "testing/bass_testing.h"
 #include "testing/call_log.h"
-#include "win32/win32_host.h"
 
 #include <SDL.h>
 
@@ -34,10 +35,8 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// Added before flooring a count of sample frames, so that an elapsed time
-// whose product with the rate is an integer up to rounding (0.5 s at 44100 Hz
-// as 22049.999999) counts that whole frame.
-constexpr double kFrameEpsilon = 1e-6;
+using stream_clock::ElapsedFrames;
+using stream_clock::kFrameEpsilon;
 
 enum class Output {
     VirtualClock,  // headless: the position follows runtime::VirtualSeconds
@@ -177,12 +176,6 @@ double ClockSeconds(const BassState& state)
     return runtime::VirtualSeconds();
 }
 
-uint64_t ElapsedFrames(double seconds, double rate)
-{
-    if (!(seconds > 0.0)) return 0;
-    return static_cast<uint64_t>(std::floor(seconds * rate + kFrameEpsilon));
-}
-
 // Output frame of the device being heard now. The callback fills one buffer
 // while the one before it plays, so at the moment of a callback the sound
 // heard is the start of the previous buffer; between callbacks it advances
@@ -214,8 +207,7 @@ uint32_t PositionFrame(BassState& state, Stream& stream)
         }
     }
     AwaitFrame(state, stream, frame);
-    if (stream.loop) return static_cast<uint32_t>(frame % stream.frames);
-    return static_cast<uint32_t>(std::min<uint64_t>(frame, stream.frames));
+    return stream_clock::Wrapped(frame, stream.frames, stream.loop);
 }
 
 // Appends the stream's state from now on to its history (clock outputs only;
@@ -456,14 +448,7 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, void* file, DWORD offset, DWORD length, 
     if (!state.initialised || !file) return 0;
 
     std::vector<unsigned char> bytes;
-    if (mem) {
-        if (length == 0) return 0;
-        const auto* data = static_cast<const unsigned char*>(file) + offset;
-        bytes.assign(data, data + length);
-    } else {
-        std::string path = win32_host::ResolvePath(static_cast<const char*>(file));
-        if (!bass_decode::ReadFileBytes(path, offset, length, bytes)) return 0;
-    }
+    if (!stream_source::SourceBytes(mem != FALSE, file, offset, length, bytes)) return 0;
     auto stream = std::make_unique<Stream>();
     // BASS_MP3_SETPOS (exact seeking) holds anyway, the whole file being
     // decoded; 8-bit and mono conversion are not offered, so the flags word

@@ -1,4 +1,4 @@
-// File reading and decoding for the BASS stand-in: MPEG audio to 16-bit PCM
+// Decoding for the BASS stand-in: MPEG audio to 16-bit PCM
 // with mpg123, and rate and channel conversion with SDL's audio stream. No
 // playback state lives here.
 #include "bass_decode.h"
@@ -9,13 +9,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 
 namespace bass_decode {
-
-namespace fs = std::filesystem;
 
 // A memory reader for mpg123, so that a file can be decoded from a buffer
 // with seeking (which the LAME tag's length information needs).
@@ -52,27 +48,6 @@ off_t SeekMemory(void* handle, off_t offset, int whence)
 constexpr uint64_t kMaxDecodedBytes = 0xFFFFFFF0ull;
 
 }  // namespace
-
-bool ReadFileBytes(const std::string& path, uint64_t offset, uint64_t length, std::vector<unsigned char>& bytes)
-{
-    bytes.clear();
-    std::error_code error;
-    if (!fs::is_regular_file(path, error)) return false;
-    uint64_t size = fs::file_size(path, error);
-    if (error || offset >= size) return false;
-    uint64_t available = size - offset;
-    uint64_t count = length == 0 ? available : std::min(length, available);
-    if (count > (1ull << 30)) return false;  // a gigabyte of MPEG audio is no soundtrack
-    std::ifstream file(path, std::ios::binary);
-    if (!file.seekg(static_cast<std::streamoff>(offset))) return false;
-    bytes.resize(static_cast<size_t>(count));
-    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
-    if (file.gcount() != static_cast<std::streamsize>(count)) {
-        bytes.clear();
-        return false;
-    }
-    return true;
-}
 
 MpegDecoder::MpegDecoder(std::vector<unsigned char> bytes) : bytes_(std::move(bytes))
 {

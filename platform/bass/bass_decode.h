@@ -1,6 +1,5 @@
-// Inside the BASS stand-in (the system never includes this): reading a file,
-// decoding MPEG audio to 16-bit PCM with mpg123, and
-// converting PCM to stereo at another rate with SDL's audio stream.
+// Inside the BASS stand-in (the system never includes this): decoding MPEG
+// audio to 16-bit PCM with mpg123, and converting PCM to stereo at another rate with SDL's audio stream.
 #pragma once
 
 #include <cstddef>
@@ -62,10 +61,6 @@ private:
     int channels_ = 0;
     uint64_t decodedBytes_ = 0;
 };
-
-// Reads length bytes from offset (length 0: to the end); false when the file
-// is missing, unreadable or has nothing there.
-bool ReadFileBytes(const std::string& path, uint64_t offset, uint64_t length, std::vector<unsigned char>& bytes);
 
 // Decodes MPEG audio layers 1 to 3, mono or stereo, at any MPEG rate; ID3 tags
 // are skipped and, where the encoder left a LAME tag, its delay and padding

@@ -5,6 +5,7 @@
 #include <bass.h>
 
 #include "bass_decode.h"
+#include "StreamSource.h"
 #include "bass_host.h"
 #include "bass_testing.h"
 #include "call_log.h"
@@ -83,7 +84,7 @@ bass_decode::Pcm Decode(const std::string& path)
 {
     std::vector<unsigned char> bytes;
     bass_decode::Pcm pcm;
-    EXPECT_TRUE(bass_decode::ReadFileBytes(path, 0, 0, bytes));
+    EXPECT_TRUE(stream_source::ReadFileBytes(path, 0, 0, bytes));
     EXPECT_TRUE(bass_decode::DecodeMpegAudio(bytes.data(), bytes.size(), pcm));
     return pcm;
 }
