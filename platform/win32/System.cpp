@@ -1,14 +1,14 @@
 // MessageBoxA and GetTickCount of the Win32 stand-in. A message box always
-// writes its caption and text to stderr, and shows an SDL message box when
-// there is a display; the tick count comes from the runtime's clock.
+// writes its caption and text to stderr, and shows the windowing system's
+// message box when there is a screen; the tick count comes from the runtime's
+// clock.
 #include <windows.h>
 
+#include "Display.h"
 #include "win32_host.h"
 
 #include "runtime/runtime.h"
 #include "testing/call_log.h"
-
-#include <SDL.h>
 
 #include <cstdio>
 #include <string>
@@ -23,12 +23,7 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 
     const UINT icon = uType & 0xF0;
     if (icon == MB_ICONERROR) runtime::NoteErrorBox();
-    if (win32_host::HasDisplay() && !runtime::CurrentOptions().headless) {
-        const Uint32 flags = icon == MB_ICONERROR     ? SDL_MESSAGEBOX_ERROR
-                             : icon == MB_ICONWARNING ? SDL_MESSAGEBOX_WARNING
-                                                      : SDL_MESSAGEBOX_INFORMATION;
-        SDL_ShowSimpleMessageBox(flags, caption, text, win32_host::SdlWindowOf(hWnd));
-    }
+    display::ShowMessage(caption, text, icon, display::SurfaceOfWindow(hWnd));
     return IDOK;
 }
 

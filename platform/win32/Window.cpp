@@ -1,16 +1,15 @@
 // The window-class registry, windows, the message queue and WindowProc
-// dispatch of the Win32 stand-in, with SDL2 behind them: SDL events become
-// Win32 messages, an HWND owns an SDL window when there is a display, and
-// headless runs keep windows as plain records with the same queue.
+// dispatch of the Win32 stand-in. An HWND owns a surface of the windowing
+// system (Display.h) when there is a screen; headless runs keep windows as
+// plain records with the same queue.
 #include <windows.h>
 
+#include "Display.h"
 #include "win32_host.h"
 
-#include "runtime/runtime.h"
 #include "testing/call_log.h"
 #include "testing/win32_testing.h"
 
-#include <SDL.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -23,7 +22,7 @@ struct HWND__ {
     WNDCLASSA windowClass;
     std::string className;
     std::string title;
-    SDL_Window* sdlWindow;
+    display::Surface* surface;
     int width, height;  // the size asked for, which a window without a display keeps
 };
 
@@ -56,10 +55,11 @@ bool IsWindow(HWND window)
     return window && std::find(S().windows.begin(), S().windows.end(), window) != S().windows.end();
 }
 
-HWND WindowOfSdl(Uint32 windowId)
+// The window that shows a surface; input without one goes to the first window.
+HWND WindowOf(display::Surface* surface)
 {
     for (HWND w : S().windows)
-        if (w->sdlWindow && SDL_GetWindowID(w->sdlWindow) == windowId) return w;
+        if (surface && w->surface == surface) return w;
     return S().windows.empty() ? nullptr : S().windows.front();
 }
 
@@ -75,69 +75,9 @@ void Enqueue(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     S().queue.push_back(msg);
 }
 
-// The Win32 virtual-key code of an SDL key, or 0 for keys without one.
-WPARAM VirtualKey(SDL_Keycode key)
+void PostFromDisplay(display::Surface* surface, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (key >= SDLK_a && key <= SDLK_z) return static_cast<WPARAM>('A' + (key - SDLK_a));
-    if (key >= SDLK_0 && key <= SDLK_9) return static_cast<WPARAM>('0' + (key - SDLK_0));
-    if (key >= SDLK_F1 && key <= SDLK_F12) return static_cast<WPARAM>(VK_F1 + (key - SDLK_F1));
-    switch (key) {
-    case SDLK_ESCAPE: return VK_ESCAPE;
-    case SDLK_RETURN: return VK_RETURN;
-    case SDLK_SPACE: return VK_SPACE;
-    case SDLK_BACKSPACE: return VK_BACK;
-    case SDLK_TAB: return VK_TAB;
-    case SDLK_LSHIFT: case SDLK_RSHIFT: return VK_SHIFT;
-    case SDLK_LCTRL: case SDLK_RCTRL: return VK_CONTROL;
-    case SDLK_LALT: case SDLK_RALT: return VK_MENU;
-    case SDLK_PAUSE: return VK_PAUSE;
-    case SDLK_PAGEUP: return VK_PRIOR;
-    case SDLK_PAGEDOWN: return VK_NEXT;
-    case SDLK_END: return VK_END;
-    case SDLK_HOME: return VK_HOME;
-    case SDLK_LEFT: return VK_LEFT;
-    case SDLK_UP: return VK_UP;
-    case SDLK_RIGHT: return VK_RIGHT;
-    case SDLK_DOWN: return VK_DOWN;
-    case SDLK_INSERT: return VK_INSERT;
-    case SDLK_DELETE: return VK_DELETE;
-    default: return 0;
-    }
-}
-
-// Moves waiting SDL events into the message queue as the messages Windows
-// would have sent: keys, the window manager's close request, the mouse.
-void PumpSdlEvents()
-{
-    if (!win32_host::HasDisplay()) return;
-    SDL_Event event;
-    while (SDL_PollEvent(&event)) {
-        switch (event.type) {
-        case SDL_KEYDOWN: {
-            const WPARAM vk = VirtualKey(event.key.keysym.sym);
-            if (vk) Enqueue(WindowOfSdl(event.key.windowID), WM_KEYDOWN, vk, event.key.repeat ? 0x40000000 : 1);
-            break;
-        }
-        case SDL_KEYUP: {
-            const WPARAM vk = VirtualKey(event.key.keysym.sym);
-            if (vk) Enqueue(WindowOfSdl(event.key.windowID), WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001));
-            break;
-        }
-        case SDL_QUIT:
-            if (!S().windows.empty()) Enqueue(S().windows.front(), WM_SYSCOMMAND, SC_CLOSE, 0);
-            break;
-        case SDL_WINDOWEVENT:
-            if (event.window.event == SDL_WINDOWEVENT_CLOSE)
-                Enqueue(WindowOfSdl(event.window.windowID), WM_SYSCOMMAND, SC_CLOSE, 0);
-            else if (event.window.event == SDL_WINDOWEVENT_ENTER)
-                Enqueue(WindowOfSdl(event.window.windowID), WM_SETCURSOR, 0, 0);
-            break;
-        case SDL_MOUSEMOTION:
-            Enqueue(WindowOfSdl(event.motion.windowID), WM_SETCURSOR, 0, 0);
-            break;
-        default: break;
-        }
-    }
+    Enqueue(WindowOf(surface), message, wParam, lParam);
 }
 
 bool Matches(const MSG& msg, HWND filter, UINT minMsg, UINT maxMsg)
@@ -159,12 +99,12 @@ namespace win32_host {
 
 SDL_Window* SdlWindowOf(HWND window)
 {
-    return IsWindow(window) ? window->sdlWindow : nullptr;
+    return IsWindow(window) ? display::SdlWindow(window->surface) : nullptr;
 }
 
 bool HasDisplay()
 {
-    return SDL_WasInit(SDL_INIT_VIDEO) != 0;
+    return display::Available();
 }
 
 bool ClientSize(HWND window, int& width, int& height)
@@ -172,7 +112,7 @@ bool ClientSize(HWND window, int& width, int& height)
     if (!IsWindow(window)) return false;
     width = window->width;
     height = window->height;
-    if (window->sdlWindow) SDL_GetWindowSize(window->sdlWindow, &width, &height);
+    if (window->surface) display::Size(window->surface, width, height);
     return true;
 }
 
@@ -182,6 +122,11 @@ void PostToAllWindows(UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 }  // namespace win32_host
+
+display::Surface* display::SurfaceOfWindow(HWND window)
+{
+    return IsWindow(window) ? window->surface : nullptr;
+}
 
 namespace win32_testing {
 
@@ -235,40 +180,12 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     auto it = S().classes.find(lpClassName);
     if (it == S().classes.end()) return nullptr;
 
-    SDL_Window* sdlWindow = nullptr;
-    if (win32_host::HasDisplay()) {
-        // The window shows the device's picture through OpenGL (its surface
-        // attributes are the Direct3D stand-in's, set before the show starts);
-        // it stays hidden until ShowWindow, as a Win32 window without WS_VISIBLE.
-        const runtime::Options& options = runtime::CurrentOptions();
-        Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
-        int width = nWidth, height = nHeight;
-        if (options.windowed) {
-            if (options.outputWidth > 0 && options.outputHeight > 0) {
-                width = options.outputWidth;
-                height = options.outputHeight;
-            }
-            flags |= SDL_WINDOW_RESIZABLE;
-        } else {
-            // Full screen at the desktop's resolution: no display-mode change.
-            // The window is made at that size too, so that it covers the
-            // screen even where no window manager applies the full-screen state.
-            flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
-            SDL_DisplayMode desktop;
-            if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
-                width = desktop.w;
-                height = desktop.h;
-            }
-        }
-        if (dwExStyle & WS_EX_TOPMOST) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-        const int position = options.windowed ? SDL_WINDOWPOS_CENTERED : 0;
-        sdlWindow = SDL_CreateWindow(lpWindowName ? lpWindowName : "", position, position, width, height, flags);
-        if (!sdlWindow) {
-            SDL_Log("SDL_CreateWindow failed: %s", SDL_GetError());
-            return nullptr;
-        }
+    display::Surface* surface = nullptr;
+    if (display::Available()) {
+        surface = display::Create(lpWindowName ? lpWindowName : "", nWidth, nHeight, (dwExStyle & WS_EX_TOPMOST) != 0);
+        if (!surface) return nullptr;
     }
-    HWND window = new HWND__{it->second, it->first, lpWindowName ? lpWindowName : "", sdlWindow, nWidth, nHeight};
+    HWND window = new HWND__{it->second, it->first, lpWindowName ? lpWindowName : "", surface, nWidth, nHeight};
     S().windows.push_back(window);
     return window;
 }
@@ -281,9 +198,9 @@ BOOL WINAPI DestroyWindow(HWND hWnd)
     S().windows.erase(std::find(S().windows.begin(), S().windows.end(), hWnd));
     S().queue.erase(std::remove_if(S().queue.begin(), S().queue.end(), [&](const MSG& m) { return m.hwnd == hWnd; }),
                     S().queue.end());
-    if (hWnd->sdlWindow) SDL_DestroyWindow(hWnd->sdlWindow);
-    if (S().windows.empty() && S().cursorHidden && win32_host::HasDisplay()) SDL_ShowCursor(SDL_ENABLE);
-    if (S().windows.empty() && win32_host::HasDisplay()) SDL_EnableScreenSaver();
+    display::Destroy(hWnd->surface);
+    if (S().windows.empty() && S().cursorHidden) display::ShowCursor(true);
+    if (S().windows.empty()) display::KeepScreenAwake(false);
     delete hWnd;
     return TRUE;
 }
@@ -291,14 +208,10 @@ BOOL WINAPI DestroyWindow(HWND hWnd)
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
 {
     if (!IsWindow(hWnd)) return FALSE;
-    if (hWnd->sdlWindow) {
-        if (nCmdShow == SW_HIDE) {
-            SDL_HideWindow(hWnd->sdlWindow);
-        } else {
-            SDL_ShowWindow(hWnd->sdlWindow);
-            // The screen saver would blank a show that takes no input.
-            SDL_DisableScreenSaver();
-        }
+    if (hWnd->surface) {
+        display::Show(hWnd->surface, nCmdShow != SW_HIDE);
+        // The screen saver would blank a show that takes no input.
+        if (nCmdShow != SW_HIDE) display::KeepScreenAwake(true);
     }
     return TRUE;
 }
@@ -306,13 +219,13 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
 HWND WINAPI SetFocus(HWND hWnd)
 {
     if (!IsWindow(hWnd)) return nullptr;
-    if (hWnd->sdlWindow) SDL_RaiseWindow(hWnd->sdlWindow);
+    display::Raise(hWnd->surface);
     return hWnd;
 }
 
 BOOL WINAPI PeekMessageA(MSG* lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg)
 {
-    PumpSdlEvents();
+    display::Pump(PostFromDisplay);
     auto it = FindMessage(hWnd, wMsgFilterMin, wMsgFilterMax);
     if (it == S().queue.end()) return FALSE;
     if (lpMsg) *lpMsg = *it;
@@ -323,7 +236,7 @@ BOOL WINAPI PeekMessageA(MSG* lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
 BOOL WINAPI GetMessageA(MSG* lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax)
 {
     for (;;) {
-        PumpSdlEvents();
+        display::Pump(PostFromDisplay);
         auto it = FindMessage(hWnd, wMsgFilterMin, wMsgFilterMax);
         if (it != S().queue.end()) {
             MSG msg = *it;
@@ -334,7 +247,7 @@ BOOL WINAPI GetMessageA(MSG* lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilt
         // Nothing can ever arrive without a display or an open window: report
         // an error rather than wait forever.
         if (!win32_host::HasDisplay() || (hWnd && !IsWindow(hWnd))) return -1;
-        SDL_WaitEventTimeout(nullptr, 100);
+        display::Wait(100);
     }
 }
 
@@ -390,7 +303,7 @@ HCURSOR WINAPI SetCursor(HCURSOR hCursor)
     HCURSOR previous = current;
     current = hCursor;
     S().cursorHidden = hCursor == nullptr;
-    if (win32_host::HasDisplay()) SDL_ShowCursor(hCursor ? SDL_ENABLE : SDL_DISABLE);
+    display::ShowCursor(hCursor != nullptr);
     return previous;
 }
 
