@@ -33,6 +33,11 @@ struct SourceInfo {
 constexpr int kMaxDimension = 16384;
 constexpr int64_t kMaxPixels = int64_t(1) << 26;
 
+// A BMP's header announces sizes that can be allocated: checked before any
+// decoder allocates the picture. And a little-endian number of 1 to 4 bytes.
+bool BmpHeaderIsSane(const uint8_t* bytes, size_t size);
+uint32_t ReadLE(const uint8_t* p, int bytes);
+
 // Decodes a BMP file held in memory: 1, 4, 8, 16, 24 and 32 bits per pixel,
 // RLE4 and RLE8, bottom-up and top-down. Pixels without alpha come back
 // opaque. False for anything that is not a complete, sane BMP.
