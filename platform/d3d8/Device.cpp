@@ -379,7 +379,7 @@ HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL 
     *ppVertexBuffer = nullptr;
     if (length == 0 || (fvf != 0 && length < VertexSize(fvf))) return D3DERR_INVALIDCALL;
     if (d3d8_hooks::Current().failCreateVertexBuffer) return D3DERR_OUTOFVIDEOMEMORY;
-    const unsigned name = gl_backend::CreateBuffer(length);
+    const unsigned name = gl_backend::CreateBuffer(length, false);
     if (!name) return D3DERR_OUTOFVIDEOMEMORY;
     *ppVertexBuffer = new VertexBuffer(this, length, usage, fvf, pool, name);
     return D3D_OK;
@@ -392,7 +392,7 @@ HRESULT Device::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3
     *ppIndexBuffer = nullptr;
     if (length == 0 || (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32)) return D3DERR_INVALIDCALL;
     if (d3d8_hooks::Current().failCreateIndexBuffer) return D3DERR_OUTOFVIDEOMEMORY;
-    const unsigned name = gl_backend::CreateBuffer(length);
+    const unsigned name = gl_backend::CreateBuffer(length, true);
     if (!name) return D3DERR_OUTOFVIDEOMEMORY;
     *ppIndexBuffer = new IndexBuffer(this, length, usage, static_cast<DWORD>(format), pool, name);
     return D3D_OK;
@@ -1055,6 +1055,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT 
     call.indexBuffer = indices_->GlName();
     call.index32 = index32;
     call.indexOffset = static_cast<size_t>(startIndex) * indexSize;
+    call.indices = data;
     call.baseVertex = static_cast<int>(baseVertexIndex_);
     return gl_backend::Draw(target_, call) ? D3D_OK : D3DERR_INVALIDCALL;
 }

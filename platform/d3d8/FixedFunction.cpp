@@ -1,5 +1,5 @@
-// GLSL 330 source for Direct3D 8's fixed-function pipeline, one program per
-// PipelineKey. Vertex side: transform, the D3D depth range and pixel centres,
+// GLSL source (330, or ES 3.00 for WebGL 2) for Direct3D 8's fixed-function
+// pipeline, one program per PipelineKey. Vertex side: transform, the D3D depth range and pixel centres,
 // camera-space lighting and texture-coordinate generation. Fragment side: the
 // texture stage cascade, specular add and the alpha test. No OpenGL calls.
 #include "FixedFunction.h"
@@ -145,15 +145,22 @@ void AppendTexCoord(const PipelineKey& key, int stageIndex, std::string& s)
     s += "    " + name + " = " + input + ";\n";
 }
 
-std::string VertexSource(const PipelineKey& key)
+const char* Preamble(Dialect dialect)
+{
+    return dialect == Dialect::GlslEs300 ? "#version 300 es\nprecision highp float;\nprecision highp int;\n"
+                                         : "#version 330 core\n";
+}
+
+std::string VertexSource(const PipelineKey& key, Dialect dialect)
 {
     const char* flat = key.flatShading ? "flat " : "";
-    std::string s = "#version 330 core\n";
+    const bool es = dialect == Dialect::GlslEs300;
+    std::string s = Preamble(dialect);
     s += kUniformBlock;
     s += "layout(location = 0) in vec4 inPosition;\n";
     if (key.hasNormal) s += "layout(location = 1) in vec3 inNormal;\n";
-    if (key.hasDiffuse) s += "layout(location = 2) in vec4 inDiffuse;\n";
-    if (key.hasSpecular) s += "layout(location = 3) in vec4 inSpecular;\n";
+    if (key.hasDiffuse) s += es ? "layout(location = 2) in vec4 inDiffuseBytes;\n" : "layout(location = 2) in vec4 inDiffuse;\n";
+    if (key.hasSpecular) s += es ? "layout(location = 3) in vec4 inSpecularBytes;\n" : "layout(location = 3) in vec4 inSpecular;\n";
     for (int i = 0; i < key.texCoordSets; ++i)
         s += "layout(location = " + Digit(4 + i) + ") in vec2 inTexCoord" + Digit(i) + ";\n";
     s += std::string(flat) + "out vec4 vDiffuse;\n" + flat + "out vec4 vSpecular;\n";
@@ -161,6 +168,9 @@ std::string VertexSource(const PipelineKey& key)
         if (key.stages[i].usesTexture) s += "out vec4 vTexCoord" + Digit(i) + ";\n";
     s += "vec3 SafeNormalize(vec3 v) { float l = length(v); return l > 0.0 ? v / l : v; }\n";
     s += "void main() {\n";
+    // D3DCOLOR's bytes are B, G, R, A: read as RGBA, red and blue swap back.
+    if (es && key.hasDiffuse) s += "    vec4 inDiffuse = inDiffuseBytes.bgra;\n";
+    if (es && key.hasSpecular) s += "    vec4 inSpecular = inSpecularBytes.bgra;\n";
     if (key.pretransformed) {
         // Screen coordinates of the back buffer: only the viewport mapping,
         // the half-pixel shift and the depth range are undone.
@@ -247,10 +257,10 @@ const char* Comparison(uint8_t func)
     }
 }
 
-std::string FragmentSource(const PipelineKey& key)
+std::string FragmentSource(const PipelineKey& key, Dialect dialect)
 {
     const char* flat = key.flatShading ? "flat " : "";
-    std::string s = "#version 330 core\n";
+    std::string s = Preamble(dialect);
     s += kUniformBlock;
     s += std::string(flat) + "in vec4 vDiffuse;\n" + flat + "in vec4 vSpecular;\n";
     for (int i = 0; i < key.stageCount; ++i) {
@@ -290,10 +300,10 @@ std::string FragmentSource(const PipelineKey& key)
 
 }  // namespace
 
-void GenerateSource(const PipelineKey& key, std::string& vertexSource, std::string& fragmentSource)
+void GenerateSource(const PipelineKey& key, std::string& vertexSource, std::string& fragmentSource, Dialect dialect)
 {
-    vertexSource = VertexSource(key);
-    fragmentSource = FragmentSource(key);
+    vertexSource = VertexSource(key, dialect);
+    fragmentSource = FragmentSource(key, dialect);
 }
 
 }  // namespace fixed_function

@@ -1,4 +1,4 @@
-// Direct3D 8's fixed-function vertex and pixel processing as GLSL 330: the
+// Direct3D 8's fixed-function vertex and pixel processing as GLSL: the
 // key of the states that change the program, the uniform block that carries
 // the values (matrices, material, lights, colours), and the generator that
 // writes one program's source for a key. The back end compiles and caches.
@@ -77,7 +77,18 @@ struct UniformBlock {
     GpuLight lights[kMaxLights];
 };
 
+// The two dialects of the same programs: desktop OpenGL 3.3, and OpenGL ES
+// 3.0 for WebGL 2 (precision qualifiers, and vertex colours read as RGBA
+// bytes and swapped back, since ES has no BGRA attribute layout).
+enum class Dialect { Glsl330, GlslEs300 };
+#ifdef __EMSCRIPTEN__
+constexpr Dialect kDialect = Dialect::GlslEs300;
+#else
+constexpr Dialect kDialect = Dialect::Glsl330;
+#endif
+
 // Writes the vertex and fragment shader of a key.
-void GenerateSource(const PipelineKey& key, std::string& vertexSource, std::string& fragmentSource);
+void GenerateSource(const PipelineKey& key, std::string& vertexSource, std::string& fragmentSource,
+                    Dialect dialect = kDialect);
 
 }  // namespace fixed_function

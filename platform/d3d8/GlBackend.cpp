@@ -6,7 +6,13 @@
 // and wrap addressing as samplers, texture formats as Direct3D lays them out.
 #include "GlBackend.h"
 
+#ifdef __EMSCRIPTEN__
+// In a browser: WebGL 2, that is OpenGL ES 3.0, through emscripten.
+#include <GLES3/gl3.h>
+#define BRALMOND_GLES 1
+#else
 #include <epoxy/gl.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -67,6 +73,7 @@ struct PendingRead {
     GLsync fence = nullptr;
     int width = 0;
     int height = 0;
+    std::vector<uint8_t> rgb;  // OpenGL ES: the picture itself
 };
 
 struct Backend {
@@ -83,6 +90,9 @@ struct Backend {
     std::vector<std::pair<SamplerState, GLuint>> samplers;
     std::deque<GLsync> framesInFlight;  // one fence a presented frame, oldest first
     std::deque<PendingRead> reads;       // queued read-backs, oldest first
+    bool flatFromLastVertex = false;     // the context's flat shading takes the last vertex
+    GLuint turnedIndexBuffer = 0;        // triangle indices turned round for that rule
+    std::vector<uint8_t> turnedIndices;
     // Counting the pixels that draws fill: one samples-passed query a frame.
     bool countPixels = false;
     GLuint frameQuery = 0;               // the query of the frame being drawn, 0 when none
@@ -185,7 +195,11 @@ GLenum AddressMode(uint32_t address)
     switch (address) {
     case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
     case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
+#ifdef BRALMOND_GLES
+    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_EDGE;  // OpenGL ES 3.0 has no border
+#else
     case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+#endif
     default: return GL_REPEAT;
     }
 }
@@ -217,9 +231,11 @@ GLuint Sampler(const SamplerState& state)
     glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, static_cast<GLint>(AddressMode(state.addressU)));
     glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, static_cast<GLint>(AddressMode(state.addressV)));
     glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, static_cast<float>(state.maxMipLevel));
+#ifndef BRALMOND_GLES
     float border[4];
     ColourToFloats(state.borderColour, border);
     glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
+#endif
     backend.samplers.emplace_back(state, sampler);
     return sampler;
 }
@@ -302,7 +318,11 @@ void ApplyRaster(const RasterState& raster)
         cache.viewport = v;
     }
     if (raster.minZ != cache.minZ || raster.maxZ != cache.maxZ) {
+#ifdef BRALMOND_GLES
+        glDepthRangef(raster.minZ, raster.maxZ);
+#else
         glDepthRange(raster.minZ, raster.maxZ);
+#endif
         cache.minZ = raster.minZ;
         cache.maxZ = raster.maxZ;
     }
@@ -350,12 +370,14 @@ void ApplyRaster(const RasterState& raster)
             cache.cullFace = face;
         }
     }
+#ifndef BRALMOND_GLES  // OpenGL ES fills polygons only; the show fills only
     const GLenum polygonMode =
         raster.fillMode == D3DFILL_POINT ? GL_POINT : raster.fillMode == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL;
     if (polygonMode != cache.polygonMode) {
         glPolygonMode(GL_FRONT_AND_BACK, polygonMode);
         cache.polygonMode = polygonMode;
     }
+#endif
     if (raster.colourWriteMask != cache.colourMask) {
         const uint32_t m = raster.colourWriteMask;
         // D3DCOLORWRITEENABLE_RED 1, GREEN 2, BLUE 4, ALPHA 8.
@@ -395,12 +417,19 @@ void ApplyLayout(GLuint buffer, size_t offset, uint32_t fvf, uint32_t stride)
     at += normal ? 12 : 0;
     at += (fvf & D3DFVF_PSIZE) ? 4 : 0;
     // D3DCOLOR is a 32-bit 0xAARRGGBB word: bytes B, G, R, A in memory.
+    // OpenGL reads them in that order (GL_BGRA); OpenGL ES reads them as
+    // RGBA and the program swaps red and blue.
+#ifdef BRALMOND_GLES
+    const GLint colourSize = 4;
+#else
+    const GLint colourSize = GL_BGRA;
+#endif
     const bool diffuse = (fvf & D3DFVF_DIFFUSE) != 0;
-    if (diffuse) glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, s, pointer(at));
+    if (diffuse) glVertexAttribPointer(2, colourSize, GL_UNSIGNED_BYTE, GL_TRUE, s, pointer(at));
     EnableAttribute(2, diffuse);
     at += diffuse ? 4 : 0;
     const bool specular = (fvf & D3DFVF_SPECULAR) != 0;
-    if (specular) glVertexAttribPointer(3, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, s, pointer(at));
+    if (specular) glVertexAttribPointer(3, colourSize, GL_UNSIGNED_BYTE, GL_TRUE, s, pointer(at));
     EnableAttribute(3, specular);
     at += specular ? 4 : 0;
     const uint32_t sets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
@@ -446,6 +475,19 @@ struct TexelFormat {
 
 TexelFormat TexelFormatOf(D3DFORMAT format)
 {
+#ifdef BRALMOND_GLES
+    // OpenGL ES takes none of Direct3D's packed layouts: every format is
+    // converted to RGBA bytes on upload (TexelsAsRgba).
+    switch (format) {
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_A4R4G4B4: return {GL_RGBA, GL_UNSIGNED_BYTE, false};
+    case D3DFMT_X8R8G8B8:
+    case D3DFMT_R5G6B5:
+    case D3DFMT_X1R5G5B5: return {GL_RGBA, GL_UNSIGNED_BYTE, true};
+    default: return {0, 0, false};
+    }
+#else
     switch (format) {
     case D3DFMT_A8R8G8B8: return {GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, false};
     case D3DFMT_X8R8G8B8: return {GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, true};
@@ -455,6 +497,7 @@ TexelFormat TexelFormatOf(D3DFORMAT format)
     case D3DFMT_A4R4G4B4: return {GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, false};
     default: return {0, 0, false};
     }
+#endif
 }
 
 void SelectUnit(int unit)
@@ -496,12 +539,14 @@ bool Initialise()
     Backend& backend = State();
     if (backend.initialised) return backend.usable;
     backend.initialised = true;
+#ifndef BRALMOND_GLES  // WebGL 2 is asked for by the context and is always OpenGL ES 3.0
     const int version = epoxy_gl_version();
     if (version < 33 || !epoxy_is_desktop_gl()) {
         std::fprintf(stderr, "d3d8: OpenGL 3.3 core is needed, the context offers %d.%d\n", version / 10,
                      version % 10);
         return false;
     }
+#endif
     glGenVertexArrays(1, &backend.vertexArray);
     glBindVertexArray(backend.vertexArray);
     glGenBuffers(1, &backend.uniformBuffer);
@@ -515,7 +560,9 @@ bool Initialise()
     backend.cache.arrayBuffer = backend.streamBuffer;
     // Direct3D: clockwise front faces, flat shading from the first vertex.
     glFrontFace(GL_CW);
+#ifndef BRALMOND_GLES  // in a browser the context sets it (WEBGL_provoking_vertex)
     glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+#endif
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     backend.usable = glGetError() == GL_NO_ERROR;
@@ -577,13 +624,24 @@ static void DiscardStaleErrors()
     }
 }
 
-unsigned CreateBuffer(size_t bytes)
+// Index buffers are only ever bound as element arrays, vertex buffers as
+// arrays: WebGL refuses a buffer once used for the other.
+GLenum BindFor(unsigned buffer, bool indices)
+{
+    if (indices) {
+        BindElementBuffer(buffer);
+        return GL_ELEMENT_ARRAY_BUFFER;
+    }
+    BindArrayBuffer(buffer);
+    return GL_ARRAY_BUFFER;
+}
+
+unsigned CreateBuffer(size_t bytes, bool indices)
 {
     DiscardStaleErrors();
     GLuint buffer = 0;
     glGenBuffers(1, &buffer);
-    BindArrayBuffer(buffer);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_DYNAMIC_DRAW);
+    glBufferData(BindFor(buffer, indices), static_cast<GLsizeiptr>(bytes), nullptr, GL_DYNAMIC_DRAW);
     if (glGetError() != GL_NO_ERROR) {
         DestroyBuffer(buffer);
         return 0;
@@ -591,11 +649,10 @@ unsigned CreateBuffer(size_t bytes)
     return buffer;
 }
 
-void UploadBuffer(unsigned buffer, size_t offset, size_t bytes, const void* data)
+void UploadBuffer(unsigned buffer, bool indices, size_t offset, size_t bytes, const void* data)
 {
     if (bytes == 0) return;
-    BindArrayBuffer(buffer);
-    glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(offset), static_cast<GLsizeiptr>(bytes), data);
+    glBufferSubData(BindFor(buffer, indices), static_cast<GLintptr>(offset), static_cast<GLsizeiptr>(bytes), data);
 }
 
 void DestroyBuffer(unsigned buffer)
@@ -641,7 +698,9 @@ unsigned CreateTexture(D3DFORMAT format, int width, int height, int levels)
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, levels - 1);
+#ifndef BRALMOND_GLES
     if (texel.opaque) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+#endif
     if (glGetError() != GL_NO_ERROR) {
         DestroyTexture(texture);
         return 0;
@@ -649,10 +708,49 @@ unsigned CreateTexture(D3DFORMAT format, int width, int height, int levels)
     return texture;
 }
 
+#ifdef BRALMOND_GLES
+// One level of Direct3D texels as RGBA bytes, alpha 255 for formats without it.
+std::vector<uint8_t> TexelsAsRgba(D3DFORMAT format, int width, int height, const void* texels)
+{
+    const size_t count = static_cast<size_t>(width) * height;
+    std::vector<uint8_t> rgba(count * 4);
+    const auto* bytes = static_cast<const uint8_t*>(texels);
+    const auto widen = [](uint32_t value, int bits) { return static_cast<uint8_t>((value * 255 + ((1u << bits) - 1) / 2) / ((1u << bits) - 1)); };
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t r, g, b, a;
+        if (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8) {
+            b = bytes[4 * i];
+            g = bytes[4 * i + 1];
+            r = bytes[4 * i + 2];
+            a = format == D3DFMT_A8R8G8B8 ? bytes[4 * i + 3] : 255;
+        } else {
+            const uint32_t w = bytes[2 * i] | (bytes[2 * i + 1] << 8);
+            if (format == D3DFMT_R5G6B5) {
+                r = widen(w >> 11, 5), g = widen((w >> 5) & 63, 6), b = widen(w & 31, 5), a = 255;
+            } else if (format == D3DFMT_A4R4G4B4) {
+                a = widen(w >> 12, 4), r = widen((w >> 8) & 15, 4), g = widen((w >> 4) & 15, 4), b = widen(w & 15, 4);
+            } else {
+                r = widen((w >> 10) & 31, 5), g = widen((w >> 5) & 31, 5), b = widen(w & 31, 5);
+                a = format == D3DFMT_A1R5G5B5 ? ((w >> 15) ? 255 : 0) : 255;
+            }
+        }
+        rgba[4 * i] = static_cast<uint8_t>(r);
+        rgba[4 * i + 1] = static_cast<uint8_t>(g);
+        rgba[4 * i + 2] = static_cast<uint8_t>(b);
+        rgba[4 * i + 3] = static_cast<uint8_t>(a);
+    }
+    return rgba;
+}
+#endif
+
 void UploadTextureLevel(unsigned texture, D3DFORMAT format, int level, int width, int height, const void* texels)
 {
     const TexelFormat texel = TexelFormatOf(format);
     EditTexture(texture);
+#ifdef BRALMOND_GLES
+    const std::vector<uint8_t> rgba = TexelsAsRgba(format, width, height, texels);
+    texels = rgba.data();
+#endif
     // The Direct3D picture's top row goes to GL's row 0: texture coordinate
     // v = 0 then samples the top, as in Direct3D.
     glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, width, height, texel.format, texel.type, texels);
@@ -685,7 +783,11 @@ void Clear(const Target& target, const Rect* rects, int count, bool clearColour,
         mask |= GL_COLOR_BUFFER_BIT;
     }
     if (clearDepth) {
+#ifdef BRALMOND_GLES
+        glClearDepthf(depth);
+#else
         glClearDepth(depth);
+#endif
         if (cache.depthWrite != 1) {
             glDepthMask(GL_TRUE);
             cache.depthWrite = 1;
@@ -701,15 +803,43 @@ void Clear(const Target& target, const Rect* rects, int count, bool clearColour,
     glDisable(GL_SCISSOR_TEST);
 }
 
+void SetFlatShadingFromLastVertex(bool last)
+{
+    State().flatFromLastVertex = last;
+}
+
+// An indexed triangle list whose triangles (a, b, c) are drawn as (b, c, a):
+// the same triangle, wound the same way, with a as the vertex that provokes.
+void DrawTurnedTriangles(const DrawCall& call)
+{
+    Backend& backend = State();
+    const size_t size = call.index32 ? 4 : 2;
+    const size_t bytes = static_cast<size_t>(call.count) * size;
+    backend.turnedIndices.resize(bytes);
+    const auto* from = static_cast<const uint8_t*>(call.indices);
+    uint8_t* to = backend.turnedIndices.data();
+    for (size_t triangle = 0; triangle + 3 <= call.count; triangle += 3) {
+        std::memcpy(to + triangle * size, from + (triangle + 1) * size, 2 * size);
+        std::memcpy(to + (triangle + 2) * size, from + triangle * size, size);
+    }
+    if (!backend.turnedIndexBuffer) glGenBuffers(1, &backend.turnedIndexBuffer);
+    BindElementBuffer(backend.turnedIndexBuffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), backend.turnedIndices.data(), GL_STREAM_DRAW);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(call.count), call.index32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                   nullptr);
+}
+
 bool Draw(const Target& target, const DrawCall& call)
 {
     Backend& backend = State();
     const Program& program = ProgramFor(*call.key);
     if (!program.valid) return false;
+#ifndef BRALMOND_GLES
     if (backend.countPixels && !backend.frameQuery) {
         glGenQueries(1, &backend.frameQuery);
         glBeginQuery(GL_SAMPLES_PASSED, backend.frameQuery);
     }
+#endif
     BindDrawFramebuffer(target.framebuffer);
     ApplyRaster(call.raster);
     if (backend.cache.program != program.name) {
@@ -733,24 +863,54 @@ bool Draw(const Target& target, const DrawCall& call)
                      static_cast<GLsizei>(call.count));
         return true;
     }
+#ifdef BRALMOND_GLES
+    // Without glDrawElementsBaseVertex the base vertex moves the attributes.
+    ApplyLayout(call.vertexBuffer, call.indexBuffer ? static_cast<size_t>(call.baseVertex) * call.stride : 0, call.fvf,
+                call.stride);
+#else
     ApplyLayout(call.vertexBuffer, 0, call.fvf, call.stride);
+#endif
+    if (call.indexBuffer && backend.flatFromLastVertex && call.key->flatShading &&
+        call.primitive == D3DPT_TRIANGLELIST && call.indices) {
+        DrawTurnedTriangles(call);
+        return true;
+    }
     if (call.indexBuffer) {
         BindElementBuffer(call.indexBuffer);
+#ifdef BRALMOND_GLES
+        glDrawElements(PrimitiveMode(call.primitive), static_cast<GLsizei>(call.count),
+                       call.index32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, reinterpret_cast<const void*>(call.indexOffset));
+#else
         glDrawElementsBaseVertex(PrimitiveMode(call.primitive), static_cast<GLsizei>(call.count),
                                  call.index32 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                                  reinterpret_cast<const void*>(call.indexOffset), call.baseVertex);
+#endif
     } else {
         glDrawArrays(PrimitiveMode(call.primitive), static_cast<GLint>(call.first), static_cast<GLsizei>(call.count));
     }
     return true;
 }
 
+// The target's picture as RGB rows, bottom row first, into out.
+void ReadRgbBottomUp(const Target& target, uint8_t* out)
+{
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, target.framebuffer);
+#ifdef BRALMOND_GLES
+    // OpenGL ES reads RGBA bytes only.
+    const size_t pixels = static_cast<size_t>(target.width) * target.height;
+    std::vector<uint8_t> rgba(pixels * 4);
+    glReadPixels(0, 0, target.width, target.height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    for (size_t i = 0; i < pixels; ++i) std::memcpy(out + 3 * i, rgba.data() + 4 * i, 3);
+#else
+    glReadPixels(0, 0, target.width, target.height, GL_RGB, GL_UNSIGNED_BYTE, out);
+#endif
+}
+
 void ReadPixels(const Target& target, std::vector<uint8_t>& rgb)
 {
     const size_t row = static_cast<size_t>(target.width) * 3;
     rgb.resize(row * static_cast<size_t>(target.height));
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, target.framebuffer);
-    glReadPixels(0, 0, target.width, target.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    ReadRgbBottomUp(target, rgb.data());
     // GL's rows run bottom-up; the picture is returned top row first.
     std::vector<uint8_t> swap(row);
     for (int y = 0; y < target.height / 2; ++y) {
@@ -762,6 +922,30 @@ void ReadPixels(const Target& target, std::vector<uint8_t>& rgb)
     }
 }
 
+#ifdef BRALMOND_GLES
+// WebGL can neither wait on a fence nor map a buffer: a read-back is made at
+// once and kept until it is taken.
+void QueueRead(const Target& target)
+{
+    PendingRead read;
+    read.width = target.width;
+    read.height = target.height;
+    read.rgb.resize(static_cast<size_t>(target.width) * target.height * 3);
+    ReadRgbBottomUp(target, read.rgb.data());
+    State().reads.push_back(std::move(read));
+}
+
+bool TakeRead(std::vector<uint8_t>& rgb, int& width, int& height, bool wait)
+{
+    Backend& backend = State();
+    if (backend.reads.empty()) return false;
+    rgb = std::move(backend.reads.front().rgb);
+    width = backend.reads.front().width;
+    height = backend.reads.front().height;
+    backend.reads.pop_front();
+    return true;
+}
+#else
 void QueueRead(const Target& target)
 {
     Backend& backend = State();
@@ -787,11 +971,6 @@ void QueueRead(const Target& target)
     backend.reads.push_back(read);
 }
 
-size_t QueuedReads()
-{
-    return State().reads.size();
-}
-
 bool TakeRead(std::vector<uint8_t>& rgb, int& width, int& height, bool wait)
 {
     Backend& backend = State();
@@ -813,6 +992,12 @@ bool TakeRead(std::vector<uint8_t>& rgb, int& width, int& height, bool wait)
     width = read.width;
     height = read.height;
     return ok;
+}
+#endif
+
+size_t QueuedReads()
+{
+    return State().reads.size();
 }
 
 void PresentToWindow(const Target& target, const Rect& source, const Rect& destination, int windowWidth,
@@ -836,6 +1021,7 @@ void PresentToWindow(const Target& target, const Rect& source, const Rect& desti
 // when wait is set).
 void CollectPixelCounts(bool wait)
 {
+#ifndef BRALMOND_GLES  // WebGL 2 has no samples-passed query: nothing is counted
     Backend& backend = State();
     while (!backend.pendingQueries.empty()) {
         const GLuint query = backend.pendingQueries.front();
@@ -848,10 +1034,12 @@ void CollectPixelCounts(bool wait)
         backend.pendingQueries.pop_front();
         backend.pixelsCounted += samples;
     }
+#endif
 }
 
 void EndFrame()
 {
+#ifndef BRALMOND_GLES  // a browser bounds the frames in flight itself; WebGL cannot wait on a fence
     Backend& backend = State();
     if (backend.countPixels) {
         if (backend.frameQuery) {
@@ -872,6 +1060,7 @@ void EndFrame()
         glClientWaitSync(oldest, GL_SYNC_FLUSH_COMMANDS_BIT, GL_TIMEOUT_IGNORED);
         glDeleteSync(oldest);
     }
+#endif
 }
 
 void FinishFrames()

@@ -36,8 +36,9 @@ bool CreateTarget(Target& target, int width, int height);
 void DestroyTarget(Target& target);
 
 // Buffers hold vertices or indices; names are OpenGL's (0 = none).
-unsigned CreateBuffer(size_t bytes);
-void UploadBuffer(unsigned buffer, size_t offset, size_t bytes, const void* data);
+// indices: an index buffer (bound only as an element array, as WebGL demands).
+unsigned CreateBuffer(size_t bytes, bool indices);
+void UploadBuffer(unsigned buffer, bool indices, size_t offset, size_t bytes, const void* data);
 void DestroyBuffer(unsigned buffer);
 
 // Whether a texture format can be created, and its bytes per texel.
@@ -87,6 +88,7 @@ struct DrawCall {
     // Indexed draws: the index buffer, 16- or 32-bit, the first index's byte
     // offset and the value added to every index.
     unsigned indexBuffer;
+    const void* indices;  // the same indices in memory, from the first one
     bool index32;
     size_t indexOffset;
     int baseVertex;
@@ -94,6 +96,12 @@ struct DrawCall {
     uint32_t first;      // first vertex of a non-indexed draw
     uint32_t count;      // vertices or indices
 };
+// Where the context's flat shading takes the last vertex's colour (WebGL
+// without WEBGL_provoking_vertex): flat triangle lists are then drawn with
+// each triangle's indices turned round, which keeps its winding and puts
+// Direct3D's first vertex last.
+void SetFlatShadingFromLastVertex(bool last);
+
 // False when the program for the key cannot be built (reported once).
 bool Draw(const Target& target, const DrawCall& call);
 

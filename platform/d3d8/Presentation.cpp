@@ -19,18 +19,6 @@ void SetSurfaceAttributes()
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
 }
 
-gl_backend::Rect Letterbox(int outerWidth, int outerHeight, UINT innerWidth, UINT innerHeight)
-{
-    const double scale =
-        std::min(static_cast<double>(outerWidth) / innerWidth, static_cast<double>(outerHeight) / innerHeight);
-    gl_backend::Rect r;
-    r.width = static_cast<int>(std::lround(innerWidth * scale));
-    r.height = static_cast<int>(std::lround(innerHeight * scale));
-    r.x = (outerWidth - r.width) / 2;
-    r.y = (outerHeight - r.height) / 2;
-    return r;
-}
-
 void ToWindow(SDL_Window* window, const gl_backend::Target& target, const gl_backend::Rect& picture,
               UINT backBufferWidth, UINT backBufferHeight, bool vsync)
 {

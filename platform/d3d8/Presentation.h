@@ -8,6 +8,9 @@
 
 #include <d3d8.h>
 
+#include <algorithm>
+#include <cmath>
+
 struct SDL_Window;
 
 namespace presentation {
@@ -19,7 +22,17 @@ void SetSurfaceAttributes();
 
 // The largest rectangle of outerWidth by outerHeight, centred, that keeps the
 // aspect of innerWidth by innerHeight.
-gl_backend::Rect Letterbox(int outerWidth, int outerHeight, UINT innerWidth, UINT innerHeight);
+inline gl_backend::Rect Letterbox(int outerWidth, int outerHeight, UINT innerWidth, UINT innerHeight)
+{
+    const double scale =
+        std::min(static_cast<double>(outerWidth) / innerWidth, static_cast<double>(outerHeight) / innerHeight);
+    gl_backend::Rect r;
+    r.width = static_cast<int>(std::lround(innerWidth * scale));
+    r.height = static_cast<int>(std::lround(innerHeight * scale));
+    r.x = (outerWidth - r.width) / 2;
+    r.y = (outerHeight - r.height) / 2;
+    return r;
+}
 
 // Shows `picture` of the target in the window at the back buffer's aspect,
 // black around it, and swaps (swap interval 1 with vsync, else 0). Nothing

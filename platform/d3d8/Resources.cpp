@@ -6,6 +6,7 @@
 #include "Hooks.h"
 
 #include <algorithm>
+#include <type_traits>
 
 namespace d3d8_device {
 
@@ -185,7 +186,7 @@ HRESULT Buffer<Interface>::Unlock()
 {
     if (locks_ == 0) return D3DERR_INVALIDCALL;
     if (--locks_ == 0 && upload_) {
-        gl_backend::UploadBuffer(glBuffer_, dirtyBegin_, dirtyEnd_ - dirtyBegin_, data_.data() + dirtyBegin_);
+        gl_backend::UploadBuffer(glBuffer_, std::is_same_v<Interface, IDirect3DIndexBuffer8>, dirtyBegin_, dirtyEnd_ - dirtyBegin_, data_.data() + dirtyBegin_);
         upload_ = false;
     }
     return D3D_OK;
