@@ -4,7 +4,7 @@
 #include "host.h"
 
 #include "Capture.h"
-#include "PngWriter.h"
+#include "Shots.h"
 #include "Start.h"
 
 #include "bass/bass_host.h"
@@ -52,9 +52,8 @@ void WriteDueShots(IDirect3DDevice8* device, double musicSeconds)
         std::vector<uint8_t> rgb;
         int width = 0, height = 0;
         if (!d3d8_host::ReadBackBuffer(device, rgb, width, height)) continue;
-        const std::string path = runtime::CurrentOptions().outDir + "/shot-" + shot.text + ".png";
         std::string error;
-        if (!WritePng(path, rgb.data(), width, height, kFastPng, error)) FailRun(error);
+        if (!SaveShot(shot.text, rgb, width, height, error)) FailRun(error);
     }
 }
 
@@ -84,7 +83,9 @@ bool OnFramePresented(IDirect3DDevice8* device)
             S().untilPosted = true;
             win32_host::PostToAllWindows(WM_KEYDOWN, VK_ESCAPE, 1);
         } else if (!S().untilPosted && !runtime::RunFailed()) {
+#ifndef __EMSCRIPTEN__  // a browser captures nothing
             CaptureFrame(device, musicSeconds);
+#endif
         }
     }
     // A soundtrack shorter than the show loops back to the first scene, so the
@@ -169,7 +170,9 @@ void ResetForTesting()
     S().observer = nullptr;
     runtime::ResetForTesting();
     ResetStart();
+#ifndef __EMSCRIPTEN__
     ResetCapture();
+#endif
 }
 
 }  // namespace host
