@@ -15,7 +15,7 @@ public:
 private:
     void Update();
 
-    bool paused;
+    [[maybe_unused]] bool paused;  // part of the clock's record; nothing pauses it
     DWORD startTick;
     DWORD elapsed;
 };
