@@ -11,6 +11,7 @@ PACKAGES=(
   libmpg123-dev libmp3lame-dev libstb-dev fonts-dejavu-core libpng-dev
   ffmpeg libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
   clang libclang-rt-14-dev valgrind linux-perf
+  emscripten node-acorn python3 chromium
 )
 
 missing=()
