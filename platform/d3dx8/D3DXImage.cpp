@@ -21,18 +21,36 @@ bool BmpHeaderIsSane(const uint8_t* bytes, size_t size)
     if (size < 26 || bytes[0] != 'B' || bytes[1] != 'M') return false;
     const uint32_t headerSize = ReadLE(bytes + 14, 4);
     int64_t width = 0, height = 0;
+    uint32_t bits = 0, compression = 0;
     if (headerSize == 12) {
         width = ReadLE(bytes + 18, 2);
         height = ReadLE(bytes + 20, 2);
-    } else if (headerSize >= 16) {
+        bits = ReadLE(bytes + 24, 2);
+    } else if (headerSize >= 16 && size >= 30) {
         width = static_cast<int32_t>(ReadLE(bytes + 18, 4));
         height = static_cast<int32_t>(ReadLE(bytes + 22, 4));  // negative: rows top first
+        bits = ReadLE(bytes + 28, 2);
+        if (headerSize >= 20 && size >= 34) compression = ReadLE(bytes + 30, 4);
     } else {
         return false;
     }
     height = height < 0 ? -height : height;
-    return width > 0 && height > 0 && width <= kMaxDimension && height <= kMaxDimension &&
-           width * height <= kMaxPixels;
+    if (!(width > 0 && height > 0 && width <= kMaxDimension && height <= kMaxDimension &&
+          width * height <= kMaxPixels))
+        return false;
+    // Run-length coding exists for 8-bit (1) and 4-bit (2) pictures only;
+    // any other pairing is a damaged header that a decoder may take for
+    // rows of zeros.
+    if (compression == 1) return bits == 8;
+    if (compression == 2) return bits == 4;
+    if (compression != 0 && compression != 3 && compression != 6) return false;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+    // Uncompressed rows must all be in the file (the last row's padding may
+    // be missing): a cut file is refused, not completed with black.
+    const int64_t stride = (width * bits + 31) / 32 * 4;
+    const int64_t lastRow = (width * bits + 7) / 8;
+    const int64_t start = std::max<int64_t>(ReadLE(bytes + 10, 4), 14 + static_cast<int64_t>(headerSize));
+    return start + stride * (height - 1) + lastRow <= static_cast<int64_t>(size);
 }
 
 namespace {

@@ -33,8 +33,9 @@ struct SourceInfo {
 constexpr int kMaxDimension = 16384;
 constexpr int64_t kMaxPixels = int64_t(1) << 26;
 
-// A BMP's header announces sizes that can be allocated: checked before any
-// decoder allocates the picture. And a little-endian number of 1 to 4 bytes.
+// A BMP's header announces sizes that can be allocated, a pixel layout that
+// exists, and (uncompressed) rows that are all in the file: checked before
+// any decoder allocates the picture. And a little-endian number of 1 to 4 bytes.
 bool BmpHeaderIsSane(const uint8_t* bytes, size_t size);
 uint32_t ReadLE(const uint8_t* p, int bytes);
 

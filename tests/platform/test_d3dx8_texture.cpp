@@ -541,6 +541,18 @@ TEST(BmpDecoding, CorruptOrTruncatedFilesFail)
     }
     EXPECT_TRUE(fails(std::vector<uint8_t>(256, 0xAB)));
     EXPECT_FALSE(d3dx8_image::DecodeBmp(nullptr, 100, image, info));
+    // Run-length coding announced for a layout that has none: SDL would
+    // read no rows and hand back a black picture of the claimed size.
+    for (int bits : {16, 24}) {
+        Bmp bmp = TrueColour(8, 8, bits, false);
+        bmp.compression = 1;
+        EXPECT_TRUE(fails(Encode(bmp))) << bits;
+    }
+    // Found by fuzzing: 38 bytes claiming 2560 x 9356 pixels, 16-bit,
+    // run-length coded, that decoded to 24 million black pixels.
+    EXPECT_TRUE(fails({0x42, 0x4d, 0xc2, 0x01, 0x29, 0x00, 0x01, 0x00, 0x21, 0x00, 0x00, 0x00, 0x00,
+                       0x00, 0xbb, 0x00, 0x00, 0x00, 0x00, 0x0a, 0x00, 0x00, 0x8c, 0x24, 0x00, 0x00,
+                       0x00, 0x00, 0x10, 0x00, 0x01, 0x00, 0x00, 0x00, 0xfc, 0xff, 0x00, 0x01}));
 }
 
 TEST(BmpDecoding, AbsurdSizesFailBeforeAnythingIsAllocated)
