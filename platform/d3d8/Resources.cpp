@@ -21,7 +21,7 @@ Texture::Texture(Device* device, UINT width, UINT height, UINT levels, DWORD usa
         Level entry;
         entry.width = std::max(1u, width >> level);
         entry.height = std::max(1u, height >> level);
-        entry.texels.assign(bytesPerTexel * entry.width * entry.height, 0);
+        entry.texels = ZeroedBytes(bytesPerTexel * entry.width * entry.height);
         levels_.push_back(std::move(entry));
     }
 }
@@ -105,7 +105,7 @@ HRESULT Texture::UnlockRect(UINT level)
 template <class Interface>
 Buffer<Interface>::Buffer(Device* device, UINT length, DWORD usage, DWORD fvfOrFormat, D3DPOOL pool,
                           unsigned glBuffer)
-    : device_(device), usage_(usage), fvfOrFormat_(fvfOrFormat), pool_(pool), glBuffer_(glBuffer), data_(length, 0)
+    : device_(device), usage_(usage), fvfOrFormat_(fvfOrFormat), pool_(pool), glBuffer_(glBuffer), data_(length)
 {
     device_->RetainInternal();
     ++d3d8_hooks::liveResources;

@@ -7,11 +7,35 @@
 #include <d3d8.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
 #include <vector>
 
 namespace d3d8_device {
 
 class Device;
+
+// Bytes that start as zero, from calloc: a large block comes straight from
+// the system already zeroed, so its pages are first touched by whoever
+// fills them rather than by a clearing pass as well.
+class ZeroedBytes {
+public:
+    explicit ZeroedBytes(size_t size = 0) : size_(size), bytes_(static_cast<uint8_t*>(std::calloc(size ? size : 1, 1)))
+    {
+        if (!bytes_) throw std::bad_alloc();
+    }
+    uint8_t* data() { return bytes_.get(); }
+    const uint8_t* data() const { return bytes_.get(); }
+    size_t size() const { return size_; }
+
+private:
+    struct Free {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    size_t size_;
+    std::unique_ptr<uint8_t, Free> bytes_;
+};
 
 class Texture final : public IDirect3DTexture8 {
 public:
@@ -34,7 +58,7 @@ private:
 
     struct Level {
         UINT width, height;
-        std::vector<uint8_t> texels;  // rows top first, tightly packed
+        ZeroedBytes texels;  // rows top first, tightly packed
         bool locked = false;
         bool readOnly = false;
     };
@@ -74,7 +98,7 @@ private:
     DWORD fvfOrFormat_;  // the FVF code of a vertex buffer, the D3DFORMAT of an index buffer
     D3DPOOL pool_;
     unsigned glBuffer_;
-    std::vector<uint8_t> data_;
+    ZeroedBytes data_;
     int locks_ = 0;
     bool upload_ = false;
     size_t dirtyBegin_ = 0, dirtyEnd_ = 0;

@@ -89,22 +89,32 @@ bool DecodeBmp(const void* data, size_t size, Image& image, SourceInfo& info)
     SDL_Surface* decoded = SDL_LoadBMP_RW(stream, 1);
     if (!decoded) return DecodeBitfields(static_cast<const uint8_t*>(data), size, image, info);
     const bool fileHasAlphaChannel = decoded->format->Amask != 0;
-    SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
-    if (!argb) {
-        SDL_FreeSurface(decoded);
-        return false;
+    image.width = decoded->w;
+    image.height = decoded->h;
+    image.pixels.resize(static_cast<size_t>(decoded->w) * decoded->h);
+    // Straight into the picture where SDL converts the layout directly (any
+    // layout but a palette); through an ARGB surface otherwise.
+    SDL_LockSurface(decoded);
+    const bool direct = !decoded->format->palette &&
+                        SDL_ConvertPixels(decoded->w, decoded->h, decoded->format->format, decoded->pixels,
+                                          decoded->pitch, SDL_PIXELFORMAT_ARGB8888, image.pixels.data(),
+                                          decoded->w * 4) == 0;
+    SDL_UnlockSurface(decoded);
+    if (!direct) {
+        SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
+        if (!argb) {
+            SDL_FreeSurface(decoded);
+            return false;
+        }
+        SDL_LockSurface(argb);
+        for (int y = 0; y < argb->h; ++y) {
+            std::memcpy(&image.pixels[static_cast<size_t>(y) * argb->w],
+                        static_cast<const uint8_t*>(argb->pixels) + static_cast<size_t>(y) * argb->pitch,
+                        static_cast<size_t>(argb->w) * 4);
+        }
+        SDL_UnlockSurface(argb);
+        SDL_FreeSurface(argb);
     }
-
-    image.width = argb->w;
-    image.height = argb->h;
-    image.pixels.resize(static_cast<size_t>(argb->w) * argb->h);
-    SDL_LockSurface(argb);
-    for (int y = 0; y < argb->h; ++y) {
-        std::memcpy(&image.pixels[static_cast<size_t>(y) * argb->w],
-                    static_cast<const uint8_t*>(argb->pixels) + static_cast<size_t>(y) * argb->pitch,
-                    static_cast<size_t>(argb->w) * 4);
-    }
-    SDL_UnlockSurface(argb);
 
     info.width = image.width;
     info.height = image.height;
@@ -114,7 +124,6 @@ bool DecodeBmp(const void* data, size_t size, Image& image, SourceInfo& info)
     if (!info.hasAlpha) {
         for (uint32_t& p : image.pixels) p |= 0xFF000000u;
     }
-    SDL_FreeSurface(argb);
     SDL_FreeSurface(decoded);
     return true;
 }
