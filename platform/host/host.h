@@ -22,6 +22,10 @@ namespace host {
 void Install(const ShowFacts& show);
 const ShowFacts& Show();
 
+// Marks the heap for large pages so that filling it at start-up costs fewer
+// page faults (see LargePages.cpp); main calls it first.
+void BackTheHeapWithLargePages();
+
 // The music time of the playing stream, computed as the show computes it;
 // false when no stream plays.
 bool MusicSeconds(double& seconds);

@@ -20,6 +20,7 @@
 
 int main(int argc, char** argv)
 {
+    host::BackTheHeapWithLargePages();
     // The show's facts come from the show itself; the host keeps no copy of its own.
     host::Install(host::TheShow());
     runtime::Options& options = runtime::CurrentOptions();
