@@ -596,6 +596,29 @@ TEST(Resampling, HalvingAveragesEachTwoByTwoBlock)
     EXPECT_EQ(75, Channel(half.At(1, 0), 8));  // (20 + 30 + 120 + 130) / 4
 }
 
+TEST(Resampling, HalvingRoundsEveryChannelToTheNearestAndAgreesAlongOneAxis)
+{
+    // Mixed bytes in all four channels, so that a carry between channels or
+    // a rounding down would show; then the same columns halved across only
+    // (the general weighted path) must give the same bytes.
+    uint32_t seed = 12345;
+    const Image source = Solid(16, 8, [&](int, int) { return seed = seed * 1664525u + 1013904223u; });
+    const Image half = d3dx8_image::Resample(source, 8, 4, d3dx8_image::Filter::Linear);
+    const Image across = d3dx8_image::Resample(source, 8, 8, d3dx8_image::Filter::Linear);
+    const Image down = d3dx8_image::Resample(across, 8, 4, d3dx8_image::Filter::Linear);
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            for (int shift : {0, 8, 16, 24}) {
+                const int sum = Channel(source.At(2 * x, 2 * y), shift) + Channel(source.At(2 * x + 1, 2 * y), shift) +
+                                Channel(source.At(2 * x, 2 * y + 1), shift) +
+                                Channel(source.At(2 * x + 1, 2 * y + 1), shift);
+                EXPECT_EQ((sum + 2) / 4, Channel(half.At(x, y), shift)) << x << "," << y << " channel " << shift;
+                EXPECT_NEAR(Channel(down.At(x, y), shift), Channel(half.At(x, y), shift), 1) << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(Resampling, EnlargingInterpolatesBetweenNeighbours)
 {
     const Image source = Solid(2, 1, [](int x, int) { return x ? 0xFFu : 0u; });
