@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <thread>
 
 namespace host {
 
@@ -76,6 +77,12 @@ std::vector<std::string> EncodeFramesCommand(const std::string& ffmpeg, const Vi
     args.insert(args.end(), input.begin(), input.end());
     const std::vector<std::string>& codec = best ? format.bestVideoCodec : format.videoCodec;
     args.insert(args.end(), codec.begin(), codec.end());
+    // The encoder shares the processor with the renderer, which keeps two
+    // cores busy: it gets the rest, and one thread where there is no rest
+    // (its threads would only take turns with the renderer's, and each
+    // costs some work of its own).
+    const unsigned cores = std::thread::hardware_concurrency();
+    args.insert(args.end(), {"-threads", std::to_string(cores > 2 ? cores - 2 : 1)});
     // The frames arrive bottom row first, as the renderer reads them back.
     const std::vector<std::string> picture = {"-vf", "vflip,scale=out_color_matrix=bt709:out_range=tv",
                                               "-pix_fmt", "yuv420p", "-colorspace", "bt709",

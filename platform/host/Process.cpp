@@ -64,6 +64,12 @@ bool StartProcess(const std::vector<std::string>& argv, bool pipe, ChildProcess&
         message = "cannot start " + argv[0] + ": " + std::strerror(error);
         return false;
     }
+    if (pipe) {
+        // As much pipe as the system gives (a whole video frame where it can),
+        // so that writing a frame seldom waits for the child to read.
+        for (int size = 16 << 20; size >= (1 << 20); size /= 2)
+            if (::fcntl(ends[1], F_SETPIPE_SZ, size) >= 0) break;
+    }
     child.input = pipe ? ends[1] : -1;
     return true;
 }
