@@ -241,6 +241,7 @@ Device::~Device()
 {
     // Every presented frame is rendered before the device goes.
     gl_backend::FinishFrames();
+    for (gl_backend::Target& spare : spareTargets_) gl_backend::DestroyTarget(spare);
     gl_backend::DestroyTarget(target_);
     --d3d8_hooks::liveDevices;
 }
@@ -428,6 +429,30 @@ gl_backend::Rect Device::ToTarget(LONG x, LONG y, LONG width, LONG height) const
     return r;
 }
 
+void Device::PrepareTarget(bool wholeColourClear)
+{
+    if (switchPending_) {
+        switchPending_ = false;
+        // A colour buffer that no read-back waits on, or a new one.
+        size_t free = spareTargets_.size();
+        for (size_t i = 0; i < spareTargets_.size(); ++i)
+            if (!gl_backend::ReadPending(spareTargets_[i])) free = i;
+        gl_backend::Target next;
+        if (free < spareTargets_.size()) {
+            next = spareTargets_[free];
+            spareTargets_.erase(spareTargets_.begin() + static_cast<std::ptrdiff_t>(free));
+        } else if (!gl_backend::CreateTargetSharingDepth(next, target_)) {
+            return;  // drawing goes on in the same buffer; the read waits for it
+        }
+        spareTargets_.push_back(target_);
+        lastPicture_ = target_;
+        target_ = next;
+        copyPending_ = true;
+    }
+    if (copyPending_ && !wholeColourClear) gl_backend::CopyColour(lastPicture_, target_);
+    copyPending_ = false;
+}
+
 HRESULT Device::Clear(DWORD count, const D3DRECT* pRects, DWORD flags, D3DCOLOR colour, float z, DWORD stencil)
 {
     call_log::Record("Clear");
@@ -439,13 +464,14 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* pRects, DWORD flags, D3DCOLOR 
     const float depth = std::clamp(z, 0.0f, 1.0f);
     const LONG vx0 = static_cast<LONG>(viewport_.X), vy0 = static_cast<LONG>(viewport_.Y);
     const LONG vx1 = vx0 + static_cast<LONG>(viewport_.Width), vy1 = vy0 + static_cast<LONG>(viewport_.Height);
+    const bool wholeViewport = vx0 == 0 && vy0 == 0 && vx1 == static_cast<LONG>(params_.BackBufferWidth) &&
+                               vy1 == static_cast<LONG>(params_.BackBufferHeight);
+    PrepareTarget(count == 0 && clearColour && wholeViewport);
     if (count == 0) {
         // Without rectangles Direct3D clears the whole viewport.
         const gl_backend::Rect r = ToTarget(vx0, vy0, vx1 - vx0, vy1 - vy0);
         gl_backend::Clear(target_, &r, 1, clearColour, colour, clearDepth, depth);
-        if (clearDepth) depthAllOne_ = depth == 1.0f && vx0 == 0 && vy0 == 0 &&
-                                       vx1 == static_cast<LONG>(params_.BackBufferWidth) &&
-                                       vy1 == static_cast<LONG>(params_.BackBufferHeight);
+        if (clearDepth) depthAllOne_ = depth == 1.0f && wholeViewport;
         return D3D_OK;
     }
     if (clearDepth) depthAllOne_ = false;
@@ -1019,6 +1045,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
     call.stride = streamStride_;
     call.vertexBuffer = stream_->GlName();
     call.first = startVertex;
+    PrepareTarget(false);
     return gl_backend::Draw(target_, call) ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
@@ -1057,6 +1084,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT 
     call.indexOffset = static_cast<size_t>(startIndex) * indexSize;
     call.indices = data;
     call.baseVertex = static_cast<int>(baseVertexIndex_);
+    PrepareTarget(false);
     return gl_backend::Draw(target_, call) ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
@@ -1075,6 +1103,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
     call.stride = vertexStreamZeroStride;
     call.userVertices = pVertexStreamZeroData;
     call.userBytes = static_cast<size_t>(vertexCount - 1) * vertexStreamZeroStride + VertexSize(vertexShader_);
+    PrepareTarget(false);
     return gl_backend::Draw(target_, call) ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
@@ -1113,6 +1142,7 @@ bool QueueReadBack(IDirect3DDevice8* device)
     auto* d = dynamic_cast<d3d8_device::Device*>(device);
     if (!d) return false;
     gl_backend::QueueRead(d->RenderTarget());
+    if (gl_backend::ReadPending(d->RenderTarget())) d->PresentedPictureIsRead();
     return true;
 }
 

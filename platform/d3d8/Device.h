@@ -75,6 +75,10 @@ public:
     void ReleaseInternal();
 
     const gl_backend::Target& RenderTarget() const { return target_; }
+    // The picture just presented is being read back: the next frame is drawn
+    // into another colour buffer, which takes over the picture's contents
+    // unless that frame begins by clearing all of it.
+    void PresentedPictureIsRead() { switchPending_ = true; }
 
 private:
     ~Device() override;
@@ -86,6 +90,9 @@ private:
     };
 
     void SetDefaults();
+    // Before drawing or clearing: switches colour buffers after a read-back,
+    // and gives the new one the last picture unless wholeColourClear.
+    void PrepareTarget(bool wholeColourClear);
     // Counts the frame on the clock unless the present observer takes it.
     void FramePresented();
     void ReleaseBindings();
@@ -101,6 +108,10 @@ private:
     D3DPRESENT_PARAMETERS params_;
     SDL_Window* window_;
     gl_backend::Target target_;
+    std::vector<gl_backend::Target> spareTargets_;  // other colour buffers over target_'s depth
+    gl_backend::Target lastPicture_;                // what target_ shows until drawn into
+    bool switchPending_ = false;
+    bool copyPending_ = false;
     gl_backend::Rect picture_;  // where the back buffer lies in the target
     bool inScene_ = false;
     bool depthAllOne_ = false;  // the whole depth buffer holds 1.0 since its last clear

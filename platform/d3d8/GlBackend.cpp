@@ -67,13 +67,14 @@ struct Program {
     bool valid = false;
 };
 
-// A read-back on its way: the pixel buffer it goes into and the fence after it.
+// A read-back on its way: the target it is read from and the fence after
+// the frame drawn into it.
 struct PendingRead {
-    GLuint buffer = 0;
+    GLuint framebuffer = 0;
     GLsync fence = nullptr;
     int width = 0;
     int height = 0;
-    std::vector<uint8_t> rgb;  // OpenGL ES: the picture itself
+    std::vector<uint8_t> rgb;  // the picture, once read (OpenGL ES: at once)
 };
 
 struct Backend {
@@ -99,7 +100,6 @@ struct Backend {
     std::deque<GLuint> pendingQueries;   // ended, result not taken yet
     uint64_t pixelsCounted = 0;
     uint64_t framesCounted = 0;
-    std::vector<GLuint> idlePixelBuffers;
 };
 
 Backend& State()
@@ -570,44 +570,80 @@ bool Initialise()
     return backend.usable;
 }
 
-bool CreateTarget(Target& target, int width, int height)
+namespace {
+
+// The colour texture and framebuffer of a target, over the given depth
+// buffer; the whole target starts black, bars included.
+bool FinishTarget(Target& target)
 {
-    target = Target{};
-    target.width = width;
-    target.height = height;
     glGenTextures(1, &target.colour);
     EditTexture(target.colour);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, target.width, target.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-    glGenRenderbuffers(1, &target.depth);
-    glBindRenderbuffer(GL_RENDERBUFFER, target.depth);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, width, height);
     glGenFramebuffers(1, &target.framebuffer);
     BindDrawFramebuffer(target.framebuffer);
     glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target.colour, 0);
     glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, target.depth);
     const bool complete = glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     if (!complete) {
-        std::fprintf(stderr, "d3d8: the %dx%d offscreen target is incomplete\n", width, height);
+        std::fprintf(stderr, "d3d8: the %dx%d offscreen target is incomplete\n", target.width, target.height);
         DestroyTarget(target);
         return false;
     }
-    // The whole target starts black, bars included.
-    Rect all{0, 0, width, height};
-    Clear(target, &all, 1, true, 0xff000000u, true, 1.0f);
+    Rect all{0, 0, target.width, target.height};
+    Clear(target, &all, 1, true, 0xff000000u, target.ownsDepth, 1.0f);
     return true;
 }
 
+}  // namespace
+
+bool CreateTarget(Target& target, int width, int height)
+{
+    target = Target{};
+    target.width = width;
+    target.height = height;
+    glGenRenderbuffers(1, &target.depth);
+    glBindRenderbuffer(GL_RENDERBUFFER, target.depth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, width, height);
+    return FinishTarget(target);
+}
+
+bool CreateTargetSharingDepth(Target& target, const Target& depthOf)
+{
+    target = Target{};
+    target.width = depthOf.width;
+    target.height = depthOf.height;
+    target.depth = depthOf.depth;
+    target.ownsDepth = false;
+    return FinishTarget(target);
+}
+
+void CopyColour(const Target& from, const Target& to)
+{
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, from.framebuffer);
+    BindDrawFramebuffer(to.framebuffer);
+    glBlitFramebuffer(0, 0, from.width, from.height, 0, 0, to.width, to.height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+}
+
+#ifndef BRALMOND_GLES
+bool Resolve(PendingRead& read, bool wait);
+#endif
+
 void DestroyTarget(Target& target)
 {
+#ifndef BRALMOND_GLES
+    // Pictures still to be read from it are read now and kept.
+    for (PendingRead& read : State().reads)
+        if (read.framebuffer && read.framebuffer == target.framebuffer) Resolve(read, true);
+#endif
     StateCache& cache = State().cache;
     if (target.framebuffer) {
         if (cache.drawFramebuffer == target.framebuffer) cache.drawFramebuffer = ~0u;
         glDeleteFramebuffers(1, &target.framebuffer);
     }
-    if (target.depth) glDeleteRenderbuffers(1, &target.depth);
+    if (target.depth && target.ownsDepth) glDeleteRenderbuffers(1, &target.depth);
     if (target.colour) {
         for (GLuint& bound : cache.textures)
             if (bound == target.colour) bound = ~0u;
@@ -945,53 +981,61 @@ bool TakeRead(std::vector<uint8_t>& rgb, int& width, int& height, bool wait)
     backend.reads.pop_front();
     return true;
 }
+
+bool ReadPending(const Target&)
+{
+    return false;
+}
 #else
+// The read itself waits until its fence has passed: reading a picture that
+// is still being drawn (into a pixel buffer, or by copying it on the
+// renderer's side) would, on a software renderer, finish the frame there
+// and then instead of beside the drawing of the next one.
 void QueueRead(const Target& target)
 {
-    Backend& backend = State();
     PendingRead read;
+    read.framebuffer = target.framebuffer;
     read.width = target.width;
     read.height = target.height;
-    if (backend.idlePixelBuffers.empty()) {
-        glGenBuffers(1, &read.buffer);
-    } else {
-        read.buffer = backend.idlePixelBuffers.back();
-        backend.idlePixelBuffers.pop_back();
-    }
-    const size_t bytes = static_cast<size_t>(target.width) * target.height * 3;
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, read.buffer);
-    glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STREAM_READ);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, target.framebuffer);
-    // Into the buffer: the call returns at once and the copy runs when the
-    // frame has been rendered.
-    glReadPixels(0, 0, target.width, target.height, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     read.fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
     glFlush();
-    backend.reads.push_back(read);
+    State().reads.push_back(read);
+}
+
+// Reads a queued picture into memory, waiting for it when wait is set; false
+// when it is not rendered yet.
+bool Resolve(PendingRead& read, bool wait)
+{
+    if (!read.fence) return true;
+    const GLenum status = glClientWaitSync(read.fence, GL_SYNC_FLUSH_COMMANDS_BIT, wait ? GL_TIMEOUT_IGNORED : 0);
+    if (status == GL_TIMEOUT_EXPIRED) return false;
+    glDeleteSync(read.fence);
+    read.fence = nullptr;
+    read.rgb.resize(static_cast<size_t>(read.width) * read.height * 3);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, read.framebuffer);
+    glReadPixels(0, 0, read.width, read.height, GL_RGB, GL_UNSIGNED_BYTE, read.rgb.data());
+    if (glGetError() != GL_NO_ERROR) read.rgb.clear();
+    read.framebuffer = 0;
+    return true;
 }
 
 bool TakeRead(std::vector<uint8_t>& rgb, int& width, int& height, bool wait)
 {
     Backend& backend = State();
-    if (backend.reads.empty()) return false;
-    PendingRead read = backend.reads.front();
-    const GLenum status = glClientWaitSync(read.fence, GL_SYNC_FLUSH_COMMANDS_BIT, wait ? GL_TIMEOUT_IGNORED : 0);
-    if (status == GL_TIMEOUT_EXPIRED) return false;
-    backend.reads.pop_front();
-    glDeleteSync(read.fence);
-    const size_t bytes = static_cast<size_t>(read.width) * read.height * 3;
-    rgb.resize(bytes);
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, read.buffer);
-    const void* data = glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, static_cast<GLsizeiptr>(bytes), GL_MAP_READ_BIT);
-    const bool ok = data != nullptr;
-    if (ok) std::memcpy(rgb.data(), data, bytes);
-    glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-    backend.idlePixelBuffers.push_back(read.buffer);
+    if (backend.reads.empty() || !Resolve(backend.reads.front(), wait)) return false;
+    PendingRead& read = backend.reads.front();
+    rgb = std::move(read.rgb);
     width = read.width;
     height = read.height;
-    return ok;
+    backend.reads.pop_front();
+    return !rgb.empty();
+}
+
+bool ReadPending(const Target& target)
+{
+    for (const PendingRead& read : State().reads)
+        if (read.framebuffer == target.framebuffer) return true;
+    return false;
 }
 #endif
 

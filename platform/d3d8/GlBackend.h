@@ -31,9 +31,14 @@ struct Target {
     unsigned depth = 0;
     int width = 0;
     int height = 0;
+    bool ownsDepth = true;  // false for a second colour buffer over another target's depth
 };
 bool CreateTarget(Target& target, int width, int height);
+// Another colour buffer of the same size over the same depth buffer, black.
+bool CreateTargetSharingDepth(Target& target, const Target& depthOf);
 void DestroyTarget(Target& target);
+// Copies the whole colour picture of one target into another of its size.
+void CopyColour(const Target& from, const Target& to);
 
 // Buffers hold vertices or indices; names are OpenGL's (0 = none).
 // indices: an index buffer (bound only as an element array, as WebGL demands).
@@ -108,14 +113,19 @@ bool Draw(const Target& target, const DrawCall& call);
 // Reads the target as top-down RGB rows.
 void ReadPixels(const Target& target, std::vector<uint8_t>& rgb);
 
-// Read-back that does not wait for the renderer: QueueRead starts copying the
-// target's picture into a pixel buffer; TakeRead returns the oldest queued
-// picture (RGB rows, bottom row first, as OpenGL stores them) once it has
-// arrived, or waits for it when wait is set. False when none is queued, or
-// when it has not arrived and wait is not set.
+// Read-back that does not wait for the renderer: QueueRead marks the
+// target's picture, just presented, to be read once the renderer has
+// finished it; until then nothing may draw into that target (ReadPending
+// tells; the device draws the next frames into another colour buffer).
+// TakeRead returns the oldest queued picture (RGB rows, bottom row first, as
+// OpenGL stores them) once it has been rendered, or waits for it when wait
+// is set. False when none is queued, or when it is not rendered yet and
+// wait is not set. Where reads cannot be deferred (OpenGL ES: WebGL),
+// QueueRead reads at once and ReadPending is always false.
 void QueueRead(const Target& target);
 size_t QueuedReads();
 bool TakeRead(std::vector<uint8_t>& rgb, int& width, int& height, bool wait);
+bool ReadPending(const Target& target);
 
 // Shows `source` of the target in `destination` of the window's default
 // framebuffer (windowWidth by windowHeight), black around it.

@@ -3,6 +3,7 @@
 // Present hands each frame to the host.
 #include "TestDevice.h"
 
+#include "d3d8_host.h"
 #include "d3d8_testing.h"
 #include "ShellTesting.h"
 #include "host/host.h"
@@ -67,11 +68,21 @@ protected:
     void TearDown() override
     {
         counting = false;
+        ReleaseAll();
+        ResetHost();
+    }
+
+    // The resources, then the device.
+    void ReleaseAll()
+    {
         if (texture) texture->Release();
         if (vb) vb->Release();
         if (ib) ib->Release();
         if (device) device->Release();
-        ResetHost();
+        texture = nullptr;
+        vb = nullptr;
+        ib = nullptr;
+        device = nullptr;
     }
 
     // One frame in the manner of the effects: overlay quads, a lit and
@@ -186,15 +197,50 @@ TEST_F(FrameTest, AtMostTwoFramesAreInFlightAndNoneOnceTheDeviceIsGone)
         EXPECT_LE(d3d8_testing::FramesInFlight(), 2u) << i;
     }
     EXPECT_GE(d3d8_testing::FramesInFlight(), 1u) << "the fences are kept";
-    texture->Release();
-    vb->Release();
-    ib->Release();
-    texture = nullptr;
-    vb = nullptr;
-    ib = nullptr;
-    device->Release();
-    device = nullptr;
+    ReleaseAll();
     EXPECT_EQ(d3d8_testing::FramesInFlight(), 0u) << "every presented frame was finished";
+}
+
+// Captures read each presented picture back a few frames later, while the
+// next frames are drawn: into another colour buffer, which starts from the
+// last picture as a back buffer kept across Present does.
+TEST_F(FrameTest, ReadBacksGiveEachPresentedPictureWhileLaterFramesDraw)
+{
+    const auto present = [&] {
+        ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        ASSERT_TRUE(d3d8_host::QueueReadBack(device));
+    };
+    const auto take = [](int x, int y) {
+        std::vector<uint8_t> rgb;
+        int w = 0, h = 0;
+        if (!d3d8_host::TakeReadBack(rgb, w, h, true)) return 0xFF000000u;
+        return PixelAt(rgb, w, h, x, h - 1 - y);  // rows come bottom row first
+    };
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xffff0000, 1.0f, 0), D3D_OK);
+    present();
+    const D3DRECT corner{0, 0, 100, 100};
+    ASSERT_EQ(device->Clear(1, &corner, D3DCLEAR_TARGET, 0xff00ff00, 1.0f, 0), D3D_OK);
+    present();
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff0000ff, 1.0f, 0), D3D_OK);
+    present();
+    ASSERT_EQ(device->Clear(1, &corner, D3DCLEAR_TARGET, 0xffffffff, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(PixelAt(device, 50, 50), 0xffffffu);
+    EXPECT_EQ(PixelAt(device, 400, 300), 0x0000ffu) << "the frame drawn on the last picture";
+
+    EXPECT_EQ(d3d8_host::QueuedReadBacks(), 3u);
+    EXPECT_EQ(take(400, 300), 0xff0000u);
+    std::vector<uint8_t> rgb;
+    int w = 0, h = 0;
+    ASSERT_TRUE(d3d8_host::TakeReadBack(rgb, w, h, true));
+    EXPECT_EQ(PixelAt(rgb, w, h, 50, h - 1 - 50), 0x00ff00u);
+    EXPECT_EQ(PixelAt(rgb, w, h, 400, h - 1 - 300), 0xff0000u) << "the rest of the picture before it";
+    EXPECT_EQ(take(50, 50), 0x0000ffu);
+
+    // A picture queued when the device goes is still given.
+    present();
+    ReleaseAll();
+    EXPECT_EQ(take(50, 50), 0xffffffu);
+    EXPECT_EQ(d3d8_host::QueuedReadBacks(), 0u);
 }
 
 TEST_F(FrameTest, PresentHandsEachFrameToTheHost)
