@@ -628,7 +628,7 @@ void CopyColour(const Target& from, const Target& to)
 }
 
 #ifndef BRALMOND_GLES
-bool Resolve(PendingRead& read, bool wait);
+void Resolve(PendingRead& read);
 #endif
 
 void DestroyTarget(Target& target)
@@ -636,7 +636,7 @@ void DestroyTarget(Target& target)
 #ifndef BRALMOND_GLES
     // Pictures still to be read from it are read now and kept.
     for (PendingRead& read : State().reads)
-        if (read.framebuffer && read.framebuffer == target.framebuffer) Resolve(read, true);
+        if (read.framebuffer && read.framebuffer == target.framebuffer) Resolve(read);
 #endif
     StateCache& cache = State().cache;
     if (target.framebuffer) {
@@ -1002,29 +1002,40 @@ void QueueRead(const Target& target)
     State().reads.push_back(read);
 }
 
-// Reads a queued picture into memory, waiting for it when wait is set; false
-// when it is not rendered yet.
-bool Resolve(PendingRead& read, bool wait)
+// Reads a queued picture into out, waiting for it when wait is set; false
+// when it is not rendered yet. A picture that cannot be read leaves out empty.
+bool ReadInto(PendingRead& read, std::vector<uint8_t>& out, bool wait)
 {
-    if (!read.fence) return true;
     const GLenum status = glClientWaitSync(read.fence, GL_SYNC_FLUSH_COMMANDS_BIT, wait ? GL_TIMEOUT_IGNORED : 0);
     if (status == GL_TIMEOUT_EXPIRED) return false;
     glDeleteSync(read.fence);
     read.fence = nullptr;
-    read.rgb.resize(static_cast<size_t>(read.width) * read.height * 3);
+    out.resize(static_cast<size_t>(read.width) * read.height * 3);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, read.framebuffer);
-    glReadPixels(0, 0, read.width, read.height, GL_RGB, GL_UNSIGNED_BYTE, read.rgb.data());
-    if (glGetError() != GL_NO_ERROR) read.rgb.clear();
+    glReadPixels(0, 0, read.width, read.height, GL_RGB, GL_UNSIGNED_BYTE, out.data());
     read.framebuffer = 0;
+    if (glGetError() != GL_NO_ERROR) out.clear();  // taken, but given as a failed read
     return true;
 }
 
+// A queued picture kept in memory, for a target that is about to go.
+void Resolve(PendingRead& read)
+{
+    if (read.fence) ReadInto(read, read.rgb, true);
+}
+
+// The caller's buffer takes the picture directly, so that a steady capture
+// allocates nothing a frame.
 bool TakeRead(std::vector<uint8_t>& rgb, int& width, int& height, bool wait)
 {
     Backend& backend = State();
-    if (backend.reads.empty() || !Resolve(backend.reads.front(), wait)) return false;
+    if (backend.reads.empty()) return false;
     PendingRead& read = backend.reads.front();
-    rgb = std::move(read.rgb);
+    if (read.fence) {
+        if (!ReadInto(read, rgb, wait)) return false;
+    } else {
+        rgb = std::move(read.rgb);
+    }
     width = read.width;
     height = read.height;
     backend.reads.pop_front();
