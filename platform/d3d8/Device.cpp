@@ -445,11 +445,10 @@ void Device::PrepareTarget(bool wholeColourClear)
             return;  // drawing goes on in the same buffer; the read waits for it
         }
         spareTargets_.push_back(target_);
-        lastPicture_ = target_;
         target_ = next;
         copyPending_ = true;
     }
-    if (copyPending_ && !wholeColourClear) gl_backend::CopyColour(lastPicture_, target_);
+    if (copyPending_ && !wholeColourClear) gl_backend::CopyColour(spareTargets_.back(), target_);
     copyPending_ = false;
 }
 

@@ -108,8 +108,9 @@ private:
     D3DPRESENT_PARAMETERS params_;
     SDL_Window* window_;
     gl_backend::Target target_;
-    std::vector<gl_backend::Target> spareTargets_;  // other colour buffers over target_'s depth
-    gl_backend::Target lastPicture_;                // what target_ shows until drawn into
+    // Other colour buffers over target_'s depth; the last one holds the last
+    // picture while copyPending_.
+    std::vector<gl_backend::Target> spareTargets_;
     bool switchPending_ = false;
     bool copyPending_ = false;
     gl_backend::Rect picture_;  // where the back buffer lies in the target
