@@ -102,18 +102,25 @@ D3DXVECTOR3 ParticleTwist(D3DXVECTOR3 p, float t)
     return Twist(p, MakeTimeTerms(t));
 }
 
-int BuildParticleQuads(const Mesh& mesh, int deformMode, const D3DXMATRIX& rotation, int timeMs,
-                       D3DXVECTOR3 placement, DWORD diffuse, void* out)
+void DeformParticles(const Mesh& mesh, int deformMode, int timeMs, D3DXVECTOR3* out)
 {
     const TimeTerms terms = MakeTimeTerms(static_cast<float>(timeMs));
-    ParticleVertex* quads = static_cast<ParticleVertex*>(out);
-    int written = 0;
     for (int k = 0; k < mesh.vertexCount; ++k) {
         const float* v = mesh.vertices + 3 * k;
         const float s = Scale(deformMode, v[0], v[1], v[2], terms);
-        D3DXVECTOR3 p(v[0] * s, v[1] * s, v[2] * s);
-        if (deformMode == 3) p = Twist(p, terms);
-        D3DXVec3TransformCoord(&p, &p, &rotation);
+        const D3DXVECTOR3 p(v[0] * s, v[1] * s, v[2] * s);
+        out[k] = deformMode == 3 ? Twist(p, terms) : p;
+    }
+}
+
+int BuildParticleQuads(const D3DXVECTOR3* points, int count, const D3DXMATRIX& rotation, D3DXVECTOR3 placement,
+                       DWORD diffuse, void* out)
+{
+    ParticleVertex* quads = static_cast<ParticleVertex*>(out);
+    int written = 0;
+    for (int k = 0; k < count; ++k) {
+        D3DXVECTOR3 p;
+        D3DXVec3TransformCoord(&p, &points[k], &rotation);
         p.z = (p.z + 2.0f) * placement.z;
         p.y = p.y - placement.y;
         p.x = p.x - placement.x;
@@ -130,7 +137,8 @@ int BuildParticleQuads(const Mesh& mesh, int deformMode, const D3DXMATRIX& rotat
 
 E_Particles::E_Particles()
     : initialized(false), vertexBuffer(nullptr), indexBuffer(nullptr), mesh(nullptr), deformMode(0),
-      rotationX(0.0f), rotationY(0.0f), rotationZ(0.0f)
+      rotationX(0.0f), rotationY(0.0f), rotationZ(0.0f), deformed(kMaxParticles), deformedValid(false),
+      deformedTimeMs(0)
 {
 }
 
@@ -150,6 +158,7 @@ void E_Particles::Release()
         indexBuffer = nullptr;
     }
     initialized = false;
+    deformedValid = false;
     rotationX = rotationY = rotationZ = 0.0f;
 }
 
@@ -212,7 +221,15 @@ const char* E_Particles::Render(IDirect3DTexture8* texture, int timeMs, D3DXVECT
     D3DXMatrixMultiply(&rotation, &rotX, &rotY);
     D3DXMatrixMultiply(&rotation, &rotation, &rotZ);
 
-    const int visible = BuildParticleQuads(*mesh, deformMode, rotation, timeMs, placement, PackColour(colour), data);
+    // The deformation depends on the mesh, the mode and the time alone, so
+    // the clouds drawn from one mesh in a frame share it.
+    if (!deformedValid || deformedTimeMs != timeMs) {
+        DeformParticles(*mesh, deformMode, timeMs, deformed.data());
+        deformedValid = true;
+        deformedTimeMs = timeMs;
+    }
+    const int visible =
+        BuildParticleQuads(deformed.data(), count, rotation, placement, PackColour(colour), data);
     vertexBuffer->Unlock();
 
     D3DXMATRIX view, world, projection;

@@ -6,6 +6,8 @@
 #include <d3d8.h>
 #include <d3dx8.h>
 
+#include <vector>
+
 class Mesh;
 
 class E_Particles {
@@ -20,8 +22,17 @@ public:
     // Frees the buffers and zeroes the angles; keeps the mesh and the mode.
     void Release();
 
-    void SetMesh(const Mesh* source) { mesh = source; }
-    void SetDeformMode(int mode) { deformMode = mode; }
+    // Either setter forgets the deformed points kept from the last draw.
+    void SetMesh(const Mesh* source)
+    {
+        mesh = source;
+        deformedValid = false;
+    }
+    void SetDeformMode(int mode)
+    {
+        deformMode = mode;
+        deformedValid = false;
+    }
     void SetRotationX(float angle) { rotationX = angle; }
     void SetRotationY(float angle) { rotationY = angle; }
     void SetRotationZ(float angle) { rotationZ = angle; }
@@ -37,14 +48,22 @@ private:
     float rotationX;
     float rotationY;
     float rotationZ;
+    // The mesh's points as deformed at deformedTimeMs, while deformedValid.
+    std::vector<D3DXVECTOR3> deformed;
+    bool deformedValid;
+    int deformedTimeMs;
 };
 
+// Writes every vertex of mesh, deformed as at timeMs, into out
+// (mesh.vertexCount points).
+void DeformParticles(const Mesh& mesh, int deformMode, int timeMs, D3DXVECTOR3* out);
+
 // Writes the four sprite vertices (24 bytes each: position, diffuse, u, v)
-// of every point of mesh into out: deformed, rotated by rotation and placed;
+// of each of count deformed points into out: rotated by rotation and placed;
 // sprites that lie wholly outside the camera's view are left out, the others
 // kept in their order. Returns the number of sprites written.
-int BuildParticleQuads(const Mesh& mesh, int deformMode, const D3DXMATRIX& rotation, int timeMs,
-                        D3DXVECTOR3 placement, DWORD diffuse, void* out);
+int BuildParticleQuads(const D3DXVECTOR3* points, int count, const D3DXMATRIX& rotation, D3DXVECTOR3 placement,
+                       DWORD diffuse, void* out);
 
 // The deformation scale of one vertex at time t (milliseconds as a float),
 // and the twist of mode 3; exposed for the tests and the benchmark.

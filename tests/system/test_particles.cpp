@@ -210,6 +210,46 @@ TEST_F(Particles, ReleaseKeepsTheMeshAndModeButZeroesTheAngles)
     EXPECT_EQ(picture, expected);
 }
 
+TEST_F(Particles, DrawsThatShareTheirDeformationStillFollowTheMeshModeAndTime)
+{
+    Mesh ring, pair;
+    LoadPoints(ring, {0.5f, 0.0f, 0.0f, 0.0f, 0.5f, 0.0f, -0.5f, 0.0f, 0.0f});
+    LoadPoints(pair, {0.3f, 0.3f, 0.0f, -0.3f, -0.2f, 0.0f});
+    auto render = [&](E_Particles& particles, int timeMs) {
+        g_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        EXPECT_EQ(particles.Render(nullptr, timeMs, D3DXVECTOR3(0, 0, 1), kWhite), nullptr);
+        Capture();
+        return picture;
+    };
+    // The picture of one draw from a fresh particle system.
+    auto fresh = [&](const Mesh* mesh, int mode, int timeMs) {
+        E_Particles particles;
+        EXPECT_EQ(particles.Init(), nullptr);
+        particles.SetMesh(mesh);
+        particles.SetDeformMode(mode);
+        return render(particles, timeMs);
+    };
+
+    E_Particles particles;
+    ASSERT_EQ(particles.Init(), nullptr);
+    particles.SetMesh(&ring);
+    particles.SetDeformMode(1);
+    const std::vector<uint8_t> first = render(particles, 500);
+    EXPECT_EQ(first, fresh(&ring, 1, 500));
+    EXPECT_EQ(render(particles, 500), first);
+    const std::vector<uint8_t> later = render(particles, 1500);
+    EXPECT_NE(later, first);
+    EXPECT_EQ(later, fresh(&ring, 1, 1500));
+    particles.SetDeformMode(2);
+    EXPECT_EQ(render(particles, 1500), fresh(&ring, 2, 1500));
+    particles.SetMesh(&pair);
+    EXPECT_EQ(render(particles, 1500), fresh(&pair, 2, 1500));
+    // A mesh loaded again in place is read afresh once it is set again.
+    LoadPoints(pair, {0.1f, -0.4f, 0.0f});
+    particles.SetMesh(&pair);
+    EXPECT_EQ(render(particles, 1500), fresh(&pair, 2, 1500));
+}
+
 TEST_F(Particles, CreationAndLockFailuresAreReportedAndLeaveItUninitialised)
 {
     Mesh point;
