@@ -6,7 +6,7 @@
 #include "Capture.h"
 
 #include "Ffmpeg.h"
-#include "PngQueue.h"
+#include "PictureQueue.h"
 #include "PngWriter.h"
 #include "Process.h"
 #include "WavWriter.h"
@@ -55,7 +55,7 @@ struct CaptureState {
     WavWriter videoSound;
     std::string framesDir;  // --frames: the pictures and their sound
     WavWriter framesSound;
-    std::unique_ptr<PngQueue> pictures;
+    std::unique_ptr<PictureQueue> pictures;  // passes the pictures on, for either
     int width = 0;
     int height = 0;
     uint64_t frames = 0;    // frames taken (their sound is written at once)
@@ -145,9 +145,22 @@ bool StartEncoder(int width, int height)
     return true;
 }
 
+// Writes one picture into ffmpeg's pipe and/or a PNG file; on the queue's
+// thread, which the encoder's start comes before and its end after.
+bool WritePicture(const Picture& picture, std::string& error)
+{
+    const CaptureState& s = S();
+    if (s.encoder.input >= 0 && !WriteAll(s.encoder.input, picture.rgb.data(), picture.rgb.size())) {
+        error = "ffmpeg stopped taking frames; the video is not complete.";
+        return false;
+    }
+    return picture.path.empty() ||
+           WritePng(picture.path, picture.rgb.data(), picture.width, picture.height, kFastPng, error, true);
+}
+
 // Passes on the oldest picture that has come back from the renderer (waiting
-// for it when wait is set): into ffmpeg's pipe and/or a PNG file. Pictures
-// arrive bottom row first; ffmpeg and the PNG writer take them that way.
+// for it when wait is set) to the queue that writes it. Pictures arrive
+// bottom row first; ffmpeg and the PNG writer take them that way.
 bool PassOnPicture(bool wait)
 {
     CaptureState& s = S();
@@ -162,19 +175,17 @@ bool PassOnPicture(bool wait)
         Fail("the size of the rendered frames changed during the capture.");
         return true;
     }
-    if (s.encoder.input >= 0 && !WriteAll(s.encoder.input, s.rgb.data(), s.rgb.size())) {
-        Fail("ffmpeg stopped taking frames; the video is not complete.");
-        return true;
-    }
-    if (s.pictures) {
+    std::string path;
+    if (!s.framesDir.empty()) {
         char name[32];
         std::snprintf(name, sizeof name, "/frame-%06llu.png", static_cast<unsigned long long>(s.pictured));
-        if (!s.pictures->Push(s.framesDir + name, s.rgb, width, height)) {
-            std::string error;
-            s.pictures->Finish(error);
-            Fail(error);
-            return true;
-        }
+        path = s.framesDir + name;
+    }
+    if (!s.pictures->Push(std::move(path), s.rgb, width, height)) {
+        std::string error;
+        s.pictures->Finish(error);
+        Fail(error);
+        return true;
     }
     ++s.pictured;
     return true;
@@ -269,8 +280,8 @@ bool PrepareCapture(const runtime::Options& options, std::string& message)
         if (!OpenWav(s.framesSound, options.framesDir + "/audio.wav", bass_host::kPlayedAudioRate, 2, message))
             return false;
         s.framesDir = options.framesDir;
-        s.pictures = std::make_unique<PngQueue>();
     }
+    s.pictures = std::make_unique<PictureQueue>(WritePicture);
     // A dead ffmpeg shows as a failed write, not as a signal that ends the show.
     ::signal(SIGPIPE, SIG_IGN);
     g_interruption = 0;

@@ -1,8 +1,9 @@
 // Tests of the capture's parts in the host: the video formats and ffmpeg's
-// command lines, child processes and their pipes, the WAV writer and the
-// progress line.
+// command lines, child processes and their pipes, the queue that writes the
+// pictures, the WAV writer and the progress line.
 #include "host/Capture.h"
 #include "host/Ffmpeg.h"
+#include "host/PictureQueue.h"
 #include "host/Process.h"
 #include "host/WavWriter.h"
 
@@ -198,6 +199,46 @@ TEST(ChildProcesses, WritingToAReaderThatHasGoneFails)
     const char byte = 1;
     EXPECT_FALSE(host::WriteAll(ends[1], &byte, 1));
     ::close(ends[1]);
+}
+
+// --- The picture queue -----------------------------------------------------------
+
+TEST(PictureQueue, PicturesAreWrittenInOrderAndAFailedWriteStopsTheRest)
+{
+    std::vector<int> written;  // the first byte of each picture, as the writer saw it
+    host::PictureQueue queue([&](const host::Picture& picture, std::string& error) {
+        written.push_back(picture.rgb.at(0));
+        if (picture.path == "bad") {
+            error = "cannot write bad";
+            return false;
+        }
+        return true;
+    });
+    std::vector<uint8_t> rgb;
+    for (int i = 0; i < 12; ++i) {
+        // The buffer handed back is one the writer has finished with: filling
+        // it cannot change a picture still waiting.
+        rgb.assign(6, static_cast<uint8_t>(i));
+        ASSERT_TRUE(queue.Push("ok", rgb, 1, 2));
+    }
+    std::string error;
+    ASSERT_TRUE(queue.Finish(error)) << error;
+    std::vector<int> expected;
+    for (int i = 0; i < 12; ++i) expected.push_back(i);
+    EXPECT_EQ(written, expected);
+
+    // After a failed write the queue refuses pictures and reports the error.
+    rgb.assign(6, 99);
+    ASSERT_TRUE(queue.Push("bad", rgb, 1, 2));
+    bool refused = false;
+    for (int i = 0; i < 100 && !refused; ++i) {
+        rgb.assign(6, 100);
+        refused = !queue.Push("ok", rgb, 1, 2);
+    }
+    EXPECT_TRUE(refused);
+    EXPECT_FALSE(queue.Finish(error));
+    EXPECT_EQ(error, "cannot write bad");
+    EXPECT_EQ(written.at(12), 99);
 }
 
 // --- WAV files ------------------------------------------------------------------

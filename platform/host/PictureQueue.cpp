@@ -1,31 +1,35 @@
-// The PNG writing thread (see PngQueue.h).
-#include "PngQueue.h"
-
-#include "PngWriter.h"
+// The picture writing thread (see PictureQueue.h).
+#include "PictureQueue.h"
 
 namespace host {
 
-PngQueue::~PngQueue()
+PictureQueue::~PictureQueue()
 {
     std::string ignored;
     Finish(ignored);
 }
 
-bool PngQueue::Push(std::string path, std::vector<uint8_t> rgbBottomUp, int width, int height)
+bool PictureQueue::Push(std::string path, std::vector<uint8_t>& rgb, int width, int height)
 {
     std::unique_lock<std::mutex> guard(lock_);
     if (!thread_.joinable()) {
         stopping_ = false;
-        thread_ = std::thread(&PngQueue::Run, this);
+        thread_ = std::thread(&PictureQueue::Run, this);
     }
     changed_.wait(guard, [&] { return waiting_.size() < kMaxWaiting || !error_.empty(); });
     if (!error_.empty()) return false;
-    waiting_.push_back(Picture{std::move(path), std::move(rgbBottomUp), width, height});
+    Picture picture{std::move(path), std::move(rgb), width, height};
+    rgb.clear();
+    if (!spare_.empty()) {
+        rgb.swap(spare_.back());
+        spare_.pop_back();
+    }
+    waiting_.push_back(std::move(picture));
     changed_.notify_all();
     return true;
 }
 
-bool PngQueue::Finish(std::string& error)
+bool PictureQueue::Finish(std::string& error)
 {
     {
         std::unique_lock<std::mutex> guard(lock_);
@@ -41,25 +45,26 @@ bool PngQueue::Finish(std::string& error)
     return error_.empty();
 }
 
-void PngQueue::Run()
+void PictureQueue::Run()
 {
     std::unique_lock<std::mutex> guard(lock_);
     for (;;) {
         changed_.wait(guard, [&] { return !waiting_.empty() || stopping_; });
         if (waiting_.empty()) return;
-        Picture picture = std::move(waiting_.front());
-        waiting_.pop_front();
-        changed_.notify_all();
+        // The picture stays at the front while it is written, so that the
+        // queue never holds more than its bound.
+        Picture& picture = waiting_.front();
         guard.unlock();
         std::string error;
-        const bool ok =
-            WritePng(picture.path, picture.rgb.data(), picture.width, picture.height, kFastPng, error, true);
+        const bool ok = writer_(picture, error);
         guard.lock();
+        spare_.push_back(std::move(picture.rgb));
+        waiting_.pop_front();
         if (!ok && error_.empty()) {
             error_ = error;
             waiting_.clear();
-            changed_.notify_all();
         }
+        changed_.notify_all();
     }
 }
 
