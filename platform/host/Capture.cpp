@@ -55,7 +55,7 @@ struct CaptureState {
     WavWriter videoSound;
     std::string framesDir;  // --frames: the pictures and their sound
     WavWriter framesSound;
-    std::unique_ptr<PictureQueue> pictures;  // passes the pictures on, for either
+    std::unique_ptr<PictureQueue> pictures;  // writes the pictures of --capture and --frames
     int width = 0;
     int height = 0;
     uint64_t frames = 0;    // frames taken (their sound is written at once)

@@ -4,7 +4,7 @@
 // encoder is busy, and leave the encoder waiting while the renderer draws.
 // At most a few pictures wait; Push blocks while the queue is full, which
 // bounds the memory they hold, and the buffers of written pictures come
-// back to the caller, so that a steady stream allocates nothing.
+// back to the caller, so that a steady stream allocates no picture buffers.
 #pragma once
 
 #include <condition_variable>
