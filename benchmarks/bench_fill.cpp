@@ -8,7 +8,7 @@
 #include "SharedDevice.h"
 #include "TestDevice.h"
 
-#include "runtime/runtime.h"
+#include "runtime.h"
 
 #include <benchmark/benchmark.h>
 

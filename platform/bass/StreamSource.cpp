@@ -1,7 +1,7 @@
 // Reading a stream's source bytes from memory or from a data file.
 #include "StreamSource.h"
 
-#include "win32/win32_host.h"
+#include "win32_host.h"
 
 #include <algorithm>
 #include <filesystem>

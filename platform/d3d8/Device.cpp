@@ -11,9 +11,9 @@
 #include "Presentation.h"
 #include "d3d8_host.h"
 
-#include "runtime/runtime.h"
-#include "testing/call_log.h"
-#include "win32/win32_host.h"
+#include "runtime.h"
+#include "call_log.h"
+#include "win32_host.h"
 
 #include <algorithm>
 #include <cmath>

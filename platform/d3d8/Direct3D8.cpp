@@ -6,8 +6,8 @@
 #include "GlBackend.h"
 #include "Hooks.h"
 
-#include "testing/call_log.h"
-#include "testing/d3d8_testing.h"
+#include "call_log.h"
+#include "d3d8_testing.h"
 
 #include <cstdarg>
 #include <cstdio>

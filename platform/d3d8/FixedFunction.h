@@ -81,14 +81,9 @@ struct UniformBlock {
 // 3.0 for WebGL 2 (precision qualifiers, and vertex colours read as RGBA
 // bytes and swapped back, since ES has no BGRA attribute layout).
 enum class Dialect { Glsl330, GlslEs300 };
-#ifdef __EMSCRIPTEN__
-constexpr Dialect kDialect = Dialect::GlslEs300;
-#else
-constexpr Dialect kDialect = Dialect::Glsl330;
-#endif
 
 // Writes the vertex and fragment shader of a key.
 void GenerateSource(const PipelineKey& key, std::string& vertexSource, std::string& fragmentSource,
-                    Dialect dialect = kDialect);
+                    Dialect dialect);
 
 }  // namespace fixed_function

@@ -6,13 +6,8 @@
 // and wrap addressing as samplers, texture formats as Direct3D lays them out.
 #include "GlBackend.h"
 
-#ifdef __EMSCRIPTEN__
-// In a browser: WebGL 2, that is OpenGL ES 3.0, through emscripten.
-#include <GLES3/gl3.h>
-#define BRALMOND_GLES 1
-#else
-#include <epoxy/gl.h>
-#endif
+// The side's OpenGL (native/ or web/): its header, and its shaders' dialect.
+#include "GlApi.h"
 
 #include <cstdio>
 #include <cstring>
@@ -262,7 +257,7 @@ GLuint CompileShader(GLenum type, const std::string& source)
 Program BuildProgram(const PipelineKey& key)
 {
     std::string vertexSource, fragmentSource;
-    fixed_function::GenerateSource(key, vertexSource, fragmentSource);
+    fixed_function::GenerateSource(key, vertexSource, fragmentSource, gl_api::kDialect);
     Program program;
     GLuint vertexShader = CompileShader(GL_VERTEX_SHADER, vertexSource);
     GLuint fragmentShader = CompileShader(GL_FRAGMENT_SHADER, fragmentSource);

@@ -7,8 +7,8 @@
 #include "Display.h"
 #include "win32_host.h"
 
-#include "runtime/runtime.h"
-#include "testing/call_log.h"
+#include "runtime.h"
+#include "call_log.h"
 
 #include <cstdio>
 #include <string>

@@ -7,8 +7,8 @@
 #include "Display.h"
 #include "win32_host.h"
 
-#include "testing/call_log.h"
-#include "testing/win32_testing.h"
+#include "call_log.h"
+#include "win32_testing.h"
 
 #include <strings.h>
 

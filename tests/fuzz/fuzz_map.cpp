@@ -5,7 +5,7 @@
 #include "FuzzFiles.h"
 #include "SharedDevice.h"
 
-#include "runtime/runtime.h"
+#include "runtime.h"
 
 #include <d3d8.h>
 

@@ -4,7 +4,7 @@
 // the bytes, a stream either is refused or keeps its position inside itself.
 #include <bass.h>
 
-#include "runtime/runtime.h"
+#include "runtime.h"
 
 #include <cstdint>
 #include <cstdlib>

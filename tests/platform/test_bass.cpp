@@ -10,7 +10,7 @@
 #include "bass_testing.h"
 #include "call_log.h"
 #include "ShellTesting.h"
-#include "host/host.h"
+#include "host.h"
 #include "TestMp3.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "d3d8_host.h"
 #include "d3d8_testing.h"
 #include "ShellTesting.h"
-#include "host/host.h"
+#include "host.h"
 
 #include <gtest/gtest.h>
 

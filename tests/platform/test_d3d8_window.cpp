@@ -6,9 +6,9 @@
 
 #include "d3d8_testing.h"
 #include "ShellTesting.h"
-#include "host/host.h"
+#include "host.h"
 #include "win32_testing.h"
-#include "win32/win32_host.h"
+#include "win32_host.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

@@ -9,7 +9,7 @@
 #include "TestDevice.h"
 #include "d3d8_testing.h"
 #include "Texture.h"
-#include "d3dx8/d3dx8_image.h"
+#include "d3dx8_image.h"
 
 #include <gtest/gtest.h>
 

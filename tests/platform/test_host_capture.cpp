@@ -1,11 +1,11 @@
 // Tests of the capture's parts in the host: the video formats and ffmpeg's
 // command lines, child processes and their pipes, the queue that writes the
 // pictures, the WAV writer and the progress line.
-#include "host/Capture.h"
-#include "host/Ffmpeg.h"
-#include "host/PictureQueue.h"
-#include "host/Process.h"
-#include "host/WavWriter.h"
+#include "Capture.h"
+#include "Ffmpeg.h"
+#include "PictureQueue.h"
+#include "Process.h"
+#include "WavWriter.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

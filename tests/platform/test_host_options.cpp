@@ -1,6 +1,6 @@
 // Tests of the host's command line: every option, its defaults, and the
 // clear refusal of unknown or malformed options.
-#include "host/Options.h"
+#include "Options.h"
 
 #include <gtest/gtest.h>
 

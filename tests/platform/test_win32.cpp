@@ -5,7 +5,7 @@
 
 #include "call_log.h"
 #include "ShellTesting.h"
-#include "host/host.h"
+#include "host.h"
 #include "win32_host.h"
 #include "win32_testing.h"
 

@@ -5,7 +5,7 @@
 #include "TestDevice.h"
 #include "d3d8_testing.h"
 #include "ShellTesting.h"
-#include "host/host.h"
+#include "host.h"
 
 #include <cstdlib>
 

@@ -3,7 +3,7 @@
 
 #include "MeshWriter.h"
 #include "SceneData.h"
-#include "runtime/runtime.h"
+#include "runtime.h"
 
 #include <cmath>
 #include <fstream>

@@ -6,8 +6,8 @@
 #include "bass_testing.h"
 #include "call_log.h"
 #include "d3d8_testing.h"
-#include "host/TheShow.h"
-#include "host/host.h"
+#include "TheShow.h"
+#include "host.h"
 #include "win32_testing.h"
 
 #include <algorithm>

@@ -12,7 +12,7 @@
 #include "call_log.h"
 #include "d3d8_host.h"
 #include "d3d8_testing.h"
-#include "host/host.h"
+#include "host.h"
 #include "win32_host.h"
 #include "win32_testing.h"
 

@@ -8,7 +8,7 @@
 #include "SceneData.h"
 #include "Shell.h"
 #include "d3d8_testing.h"
-#include "host/host.h"
+#include "host.h"
 
 #include <gtest/gtest.h>
 

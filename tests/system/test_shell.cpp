@@ -14,7 +14,7 @@
 #include "bass_testing.h"
 #include "call_log.h"
 #include "d3d8_testing.h"
-#include "host/host.h"
+#include "host.h"
 #include "win32_testing.h"
 
 #include <bass.h>

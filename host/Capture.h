@@ -7,7 +7,7 @@
 
 #include <d3d8.h>
 
-#include "runtime/runtime.h"
+#include "runtime.h"
 
 #include <cstdint>
 #include <string>

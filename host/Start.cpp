@@ -3,9 +3,9 @@
 
 #include "host.h"
 
-#include "bass/bass_host.h"
-#include "runtime/runtime.h"
-#include "win32/win32_host.h"
+#include "bass_host.h"
+#include "runtime.h"
+#include "win32_host.h"
 
 #include <bass.h>
 #include <windows.h>

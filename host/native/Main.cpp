@@ -5,12 +5,12 @@
 // a bad command line.
 #include <windows.h>
 
-#include "d3d8/d3d8_host.h"
-#include "host/Capture.h"
-#include "host/Options.h"
-#include "host/TheShow.h"
-#include "host/host.h"
-#include "runtime/runtime.h"
+#include "d3d8_host.h"
+#include "Capture.h"
+#include "Options.h"
+#include "TheShow.h"
+#include "host.h"
+#include "runtime.h"
 
 #include <SDL.h>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 // The host's command line: the port's options (the system itself reads none).
 #pragma once
 
-#include "runtime/runtime.h"
+#include "runtime.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 
 #include "PngWriter.h"
 
-#include "runtime/runtime.h"
+#include "runtime.h"
 
 namespace host {
 

@@ -7,9 +7,9 @@
 #include "Shots.h"
 #include "Start.h"
 
-#include "bass/bass_host.h"
-#include "d3d8/d3d8_host.h"
-#include "win32/win32_host.h"
+#include "bass_host.h"
+#include "d3d8_host.h"
+#include "win32_host.h"
 
 #include <windows.h>
 
@@ -83,9 +83,7 @@ bool OnFramePresented(IDirect3DDevice8* device)
             S().untilPosted = true;
             win32_host::PostToAllWindows(WM_KEYDOWN, VK_ESCAPE, 1);
         } else if (!S().untilPosted && !runtime::RunFailed()) {
-#ifndef __EMSCRIPTEN__  // a browser captures nothing
             CaptureFrame(device, musicSeconds);
-#endif
         }
     }
     // A soundtrack shorter than the show loops back to the first scene, so the
@@ -170,9 +168,7 @@ void ResetForTesting()
     S().observer = nullptr;
     runtime::ResetForTesting();
     ResetStart();
-#ifndef __EMSCRIPTEN__
     ResetCapture();
-#endif
 }
 
 }  // namespace host

@@ -2,7 +2,7 @@
 // OpenGL surfaces, SDL's events as Win32 messages, its message boxes.
 #include "Display.h"
 
-#include "runtime/runtime.h"
+#include "runtime.h"
 
 #include <SDL.h>
 

@@ -8,7 +8,7 @@
 
 #include "ShowFacts.h"
 
-#include "runtime/runtime.h"
+#include "runtime.h"
 
 #include <functional>
 #include <string>

@@ -12,9 +12,9 @@
 #include "StreamSource.h"
 #include "bass_host.h"
 
-#include "runtime/runtime.h"
-#include "testing/bass_testing.h"
-#include "testing/call_log.h"
+#include "runtime.h"
+#include "bass_testing.h"
+#include "call_log.h"
 
 #include <SDL.h>
 

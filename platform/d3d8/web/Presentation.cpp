@@ -5,7 +5,7 @@
 // mode), so that the page stays alive while the system's own loop runs.
 #include "Presentation.h"
 
-#include "runtime/runtime.h"
+#include "runtime.h"
 
 #include <emscripten.h>
 #include <emscripten/html5.h>

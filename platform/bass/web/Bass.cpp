@@ -11,8 +11,8 @@
 #include "StreamSource.h"
 #include "bass_host.h"
 
-#include "runtime/runtime.h"
-#include "testing/call_log.h"
+#include "runtime.h"
+#include "call_log.h"
 
 #include <emscripten.h>
 

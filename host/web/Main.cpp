@@ -6,10 +6,11 @@
 // show ended.
 #include <windows.h>
 
-#include "host/Options.h"
-#include "host/TheShow.h"
-#include "host/host.h"
-#include "runtime/runtime.h"
+#include "Capture.h"
+#include "Options.h"
+#include "TheShow.h"
+#include "host.h"
+#include "runtime.h"
 
 #include <emscripten.h>
 
@@ -63,6 +64,10 @@ int main()
     std::string message;
     if (host::ParseOptions(static_cast<int>(argv.size()), argv.data(), options, message) != host::ParseResult::Run) {
         TellPage(2, ("the page's address has options the show does not take: " + message).c_str());
+        return 2;
+    }
+    if (!host::PrepareCapture(options, message)) {
+        TellPage(2, message.c_str());
         return 2;
     }
     if (!options.headless) WaitForStart();

@@ -12,9 +12,9 @@
 #include "WavWriter.h"
 #include "host.h"
 
-#include "bass/bass_host.h"
-#include "d3d8/d3d8_host.h"
-#include "runtime/runtime.h"
+#include "bass_host.h"
+#include "d3d8_host.h"
+#include "runtime.h"
 
 #include <signal.h>
 #include <sys/stat.h>
