@@ -1,7 +1,7 @@
-// The arithmetic of a stream's position on a clock, shared by the BASS
-// stand-ins of the desktop and of the browser: whole sample frames elapsed
-// in a time, and the frame reached from where the count began, wrapped when
-// the stream loops and held at its end otherwise.
+// The arithmetic of a stream on a clock, shared by the BASS stand-in's calls
+// and its sides: whole sample frames elapsed in a time, the frame reached
+// from where the count began (wrapped when the stream loops, held at its end
+// otherwise), and the gains of a volume and pan.
 #pragma once
 
 #include <algorithm>
@@ -27,6 +27,14 @@ inline uint32_t Wrapped(uint64_t frame, uint64_t length, bool loop)
 {
     if (loop) return length ? static_cast<uint32_t>(frame % length) : 0;
     return static_cast<uint32_t>(std::min<uint64_t>(frame, length));
+}
+
+// Gains in ten-thousandths for the left and right channel: the volume (0 to
+// 100) times the pan's (-100 to 100) attenuation of the side it leans away from.
+inline void Gains(int volume, int pan, int& left, int& right)
+{
+    left = volume * (pan > 0 ? 100 - pan : 100);
+    right = volume * (pan < 0 ? 100 + pan : 100);
 }
 
 }  // namespace stream_clock

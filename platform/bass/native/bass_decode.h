@@ -1,6 +1,9 @@
-// Inside the BASS stand-in (the system never includes this): decoding MPEG
-// audio to 16-bit PCM with mpg123, and converting PCM to stereo at another rate with SDL's audio stream.
+// The desktop side of the BASS stand-in's decoding (the system never
+// includes this): MPEG audio to 16-bit PCM with mpg123, and PCM to stereo at
+// another rate with SDL's audio stream.
 #pragma once
+
+#include "BassSide.h"
 
 #include <cstddef>
 #include <memory>
@@ -13,15 +16,7 @@ typedef struct mpg123_handle_struct mpg123_handle;
 
 namespace bass_decode {
 
-// Whole decoded file: interleaved signed 16-bit samples at the file's own rate.
-struct Pcm {
-    int rate = 0;
-    int channels = 0;
-    std::vector<int16_t> samples;
-    size_t Frames() const { return channels > 0 ? samples.size() / channels : 0; }
-    // A rate, a channel layout the stand-in plays and some sound.
-    bool Complete() const { return rate > 0 && (channels == 1 || channels == 2) && Frames() > 0; }
-};
+using bass_side::Pcm;
 
 struct MemoryReader;
 
