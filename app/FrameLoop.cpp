@@ -16,8 +16,6 @@ const char* const g_endMarker = "Done";
 
 namespace {
 
-const char* const kCaption = "BRALMOND";
-
 // The timeline's tests in order; a later match overwrites an earlier one, so
 // each boundary belongs to the later scene.
 void ApplyTimeline(float t)
@@ -80,7 +78,7 @@ int RunFrameLoop()
                 SendMessageA(g_window, WM_CLOSE, 0, 0);
             } else {
                 Shutdown();
-                MessageBoxA(nullptr, g_frameMessage, kCaption, MB_ICONERROR);
+                MessageBoxA(nullptr, g_frameMessage, show::kCaption, MB_ICONERROR);
                 return 0;
             }
         }
@@ -90,7 +88,7 @@ int RunFrameLoop()
                         "The Direct3D HAL device was lost. Recovery is not yet supported. Lost devices are caused "
                         "by for example pressing Ctrl-Alt-Delete or switching to other applications while in full "
                         "screen mode.",
-                        kCaption, MB_ICONERROR);
+                        show::kCaption, MB_ICONERROR);
             return 0;
         }
         if (g_quitRequested) {

@@ -28,13 +28,10 @@ Timer* g_demoClock = nullptr;
 
 namespace {
 
-const char* const kCaption = "BRALMOND";
-const char* const kClassName = "KORVANTE";
-
 int Fail(const char* message)
 {
     Shutdown();
-    MessageBoxA(nullptr, message, kCaption, MB_ICONERROR);
+    MessageBoxA(nullptr, message, show::kCaption, MB_ICONERROR);
     return 0;
 }
 
@@ -49,7 +46,7 @@ void Shutdown()
     if (g_soundReady) SoundFree();
     if (g_device) g_device->Release();
     if (g_window) DestroyWindow(g_window);
-    if (g_windowClassRegistered) UnregisterClassA(kClassName, GetModuleHandleA(nullptr));
+    if (g_windowClassRegistered) UnregisterClassA(show::kClassName, GetModuleHandleA(nullptr));
     if (g_direct3d) g_direct3d->Release();
 }
 
@@ -96,7 +93,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
         MessageBoxA(nullptr,
                     "Multiple graphics adapter are not properly supported yet. The default graphics adapter "
                     "will be used.",
-                    kCaption, MB_ICONWARNING);
+                    show::kCaption, MB_ICONWARNING);
 
     WNDCLASSA windowClass = {};
     windowClass.style = CS_OWNDC;
@@ -108,11 +105,11 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     windowClass.lpszMenuName = nullptr;
-    windowClass.lpszClassName = kClassName;
+    windowClass.lpszClassName = show::kClassName;
     if (!RegisterClassA(&windowClass)) return Fail("Can not register window class.");
     g_windowClassRegistered = true;
 
-    g_window = CreateWindowExA(WS_EX_TOPMOST, kClassName, kCaption, WS_POPUP, 0, 0, show::kBackBufferWidth,
+    g_window = CreateWindowExA(WS_EX_TOPMOST, show::kClassName, show::kCaption, WS_POPUP, 0, 0, show::kBackBufferWidth,
                                show::kBackBufferHeight, nullptr, nullptr,
                                hInstance, nullptr);
     if (!g_window) return Fail("Can not create a window.");

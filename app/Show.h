@@ -1,9 +1,11 @@
 // The show's facts, each defined once: when its scenes begin, when the music
-// fades and the show ends, the soundtrack's file, the back buffer's size and
-// the arithmetic that turns the stream's byte position into music seconds.
+// fades and the show ends, the soundtrack's file, the back buffer's size, the
+// window's caption and class, and the arithmetic that turns the stream's
+// byte position into music seconds.
 // The shell plays by them; the port's host is handed them by main.
 #pragma once
 
+#include <bass.h>
 #include <windows.h>
 
 namespace show {
@@ -21,16 +23,16 @@ constexpr const char* kSoundtrack = "Data\\Soundtrack.mp3";
 constexpr UINT kBackBufferWidth = 800;
 constexpr UINT kBackBufferHeight = 600;
 
-// BASS_SAMPLE_8BITS and BASS_SAMPLE_MONO, the two bits of a stream's flags
-// that decide its layout.
-constexpr DWORD kFlag8Bits = 1;
-constexpr DWORD kFlagMono = 2;
+// The caption of the window and of every message box, and the window class.
+constexpr const char* kCaption = "BRALMOND";
+constexpr const char* kClassName = "KORVANTE";
 
-// Bytes of decoded sound a second for a stream of this rate and flags word.
+// Bytes of decoded sound a second for a stream of this rate and flags word,
+// whose BASS_SAMPLE_8BITS and BASS_SAMPLE_MONO bits decide its layout.
 inline int BytesPerSecond(DWORD frequency, DWORD flags)
 {
-    const int channels = (flags & kFlagMono) ? 1 : 2;
-    const int bytesPerSample = (flags & kFlag8Bits) ? 1 : 2;
+    const int channels = (flags & BASS_SAMPLE_MONO) ? 1 : 2;
+    const int bytesPerSample = (flags & BASS_SAMPLE_8BITS) ? 1 : 2;
     return static_cast<int>(frequency) * channels * bytesPerSample;
 }
 

@@ -52,7 +52,7 @@ void CastPlanes(benchmark::State& state)
     Grid grid;
     int t = 0;
     for (auto _ : state) {
-        const D3DXMATRIX rotation = RayGridRotation(0.0f, 0.0001234f * t, 0.0f);
+        const D3DXMATRIX rotation = RotationXYZ(0.0f, 0.0001234f * t, 0.0f);
         CastPlaneRays(rotation, t, true, true, D3DXVECTOR3(0.0f, -4000.0f, 0.0f), grid.u, grid.v, grid.shade);
         benchmark::DoNotOptimize(grid.shade);
         t += 16;
@@ -68,7 +68,7 @@ void CastTunnel(benchmark::State& state)
     int t = 0;
     for (auto _ : state) {
         const float angle = 0.0003f * t;
-        const D3DXMATRIX rotation = RayGridRotation(angle, angle, angle);
+        const D3DXMATRIX rotation = RotationXYZ(angle, angle, angle);
         CastTunnelRays(rotation, t, wobble, true, D3DXVECTOR3(0.0f, 1.5f, 1.0f), grid.u, grid.v, grid.shade);
         benchmark::DoNotOptimize(grid.shade);
         t += 16;

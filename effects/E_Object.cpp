@@ -3,6 +3,7 @@
 // indexed triangle list seen from the caller's camera.
 #include "E_Object.h"
 
+#include "EffectHelpers.h"
 #include "MathHelpers.h"
 #include "Mesh.h"
 #include "SharedDevice.h"
@@ -164,14 +165,7 @@ E_Object::~E_Object()
 
 void E_Object::Release()
 {
-    if (vertexBuffer) {
-        vertexBuffer->Release();
-        vertexBuffer = nullptr;
-    }
-    if (indexBuffer) {
-        indexBuffer->Release();
-        indexBuffer = nullptr;
-    }
+    ReleaseBuffers(vertexBuffer, indexBuffer);
     initialized = false;
     mesh = nullptr;
     deformMode = 0;
@@ -252,19 +246,8 @@ bool E_Object::FillIndices()
 
 void E_Object::SetTransforms(D3DXVECTOR3 target, D3DXVECTOR3 eye)
 {
-    D3DXMATRIX rotX, rotY, rotZ, world, view, projection;
-    D3DXMatrixRotationX(&rotX, rotationX);
-    D3DXMatrixRotationY(&rotY, rotationY);
-    D3DXMatrixRotationZ(&rotZ, rotationZ);
-    D3DXMatrixMultiply(&world, &rotX, &rotY);
-    D3DXMatrixMultiply(&world, &world, &rotZ);
-    const D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
-    D3DXMatrixLookAtLH(&view, &eye, &target, &up);
     // A square aspect, not the screen's 4:3: the object is drawn a little wide.
-    D3DXMatrixPerspectiveFovLH(&projection, 0.7853982f, 1.0f, 1.0f, 100.0f);
-    g_device->SetTransform(D3DTS_WORLD, &world);
-    g_device->SetTransform(D3DTS_VIEW, &view);
-    g_device->SetTransform(D3DTS_PROJECTION, &projection);
+    SetPerspectiveTransforms(rotationX, rotationY, rotationZ, target, eye, 0.7853982f, 1.0f);
 }
 
 void E_Object::SetStates(IDirect3DTexture8* texture, int timeMs, bool additive)

@@ -2,10 +2,13 @@
 // them as one indexed triangle list, added onto the frame.
 #include "E_Particles.h"
 
+#include "EffectHelpers.h"
 #include "MathHelpers.h"
 #include "Mesh.h"
 #include "Quads.h"
 #include "SharedDevice.h"
+
+#include <cmath>
 
 namespace {
 
@@ -21,17 +24,27 @@ const UINT kVertexBytes = E_Particles::kMaxParticles * 4 * sizeof(ParticleVertex
 const UINT kIndexBytes = E_Particles::kMaxParticles * 6 * sizeof(WORD);              // 96000
 const float kSpriteSize = 0.2f;
 
+// The particles' camera: a square frustum of 45 degrees from near 1 to far
+// 1000. The projection and the visibility test below are both made from
+// these numbers, so that the test keeps every sprite the projection shows.
+const float kFieldOfView = 0.7853982f;
+const float kAspect = 1.0f;
+const float kNear = 1.0f;
+const float kFar = 1000.0f;
+
 // Whether any part of the sprite at p (a view-space corner) can reach the
-// screen through the particles' camera: 45 degrees square, near 1, far 1000.
-// A sprite wholly outside that frustum gives no pixel, so it is not sent to
-// the device at all; the margins keep every sprite that touches an edge.
+// screen through the particles' camera. A sprite wholly outside the frustum
+// gives no pixel, so it is not sent to the device at all; the margins keep
+// every sprite that touches an edge.
 bool SpriteVisible(D3DXVECTOR3 p)
 {
-    const float kNear = 1.0f, kFar = 1000.0f;
-    const float kSlope = 0.41421357f;  // tan(pi / 8): the frustum's half width at depth 1
+    // The frustum's half height at depth 1, and its half width.
+    static const float kSlopeY = static_cast<float>(std::tan(kFieldOfView / 2.0));
+    static const float kSlopeX = kSlopeY * kAspect;
     if (!(p.z >= kNear * 0.9999f && p.z <= kFar * 1.0001f)) return false;
-    const float half = p.z * kSlope * 1.001f + 0.001f;
-    return p.x <= half && p.x + kSpriteSize >= -half && p.y <= half && p.y + kSpriteSize >= -half;
+    const float halfWidth = p.z * kSlopeX * 1.001f + 0.001f;
+    const float halfHeight = p.z * kSlopeY * 1.001f + 0.001f;
+    return p.x <= halfWidth && p.x + kSpriteSize >= -halfWidth && p.y <= halfHeight && p.y + kSpriteSize >= -halfHeight;
 }
 
 // The terms of the formulas that depend on time alone, worked out once per
@@ -149,14 +162,7 @@ E_Particles::~E_Particles()
 
 void E_Particles::Release()
 {
-    if (vertexBuffer) {
-        vertexBuffer->Release();
-        vertexBuffer = nullptr;
-    }
-    if (indexBuffer) {
-        indexBuffer->Release();
-        indexBuffer = nullptr;
-    }
+    ReleaseBuffers(vertexBuffer, indexBuffer);
     initialized = false;
     deformedValid = false;
     rotationX = rotationY = rotationZ = 0.0f;
@@ -214,12 +220,7 @@ const char* E_Particles::Render(IDirect3DTexture8* texture, int timeMs, D3DXVECT
         return "E_Particles: Couldn't lock Direct3D vertex buffer.";
     }
 
-    D3DXMATRIX rotX, rotY, rotZ, rotation;
-    D3DXMatrixRotationX(&rotX, rotationX);
-    D3DXMatrixRotationY(&rotY, rotationY);
-    D3DXMatrixRotationZ(&rotZ, rotationZ);
-    D3DXMatrixMultiply(&rotation, &rotX, &rotY);
-    D3DXMatrixMultiply(&rotation, &rotation, &rotZ);
+    const D3DXMATRIX rotation = RotationXYZ(rotationX, rotationY, rotationZ);
 
     // The deformation depends on the mesh, the mode and the time alone, so
     // the clouds drawn from one mesh in a frame share it.
@@ -236,7 +237,7 @@ const char* E_Particles::Render(IDirect3DTexture8* texture, int timeMs, D3DXVECT
     const D3DXVECTOR3 eye(0.0f, 0.0f, -1.0f), at(0.0f, 0.0f, 0.0f), up(0.0f, 1.0f, 0.0f);
     D3DXMatrixLookAtLH(&view, &eye, &at, &up);
     D3DXMatrixInverse(&world, nullptr, &view);
-    D3DXMatrixPerspectiveFovLH(&projection, 0.7853982f, 1.0f, 1.0f, 1000.0f);
+    D3DXMatrixPerspectiveFovLH(&projection, kFieldOfView, kAspect, kNear, kFar);
     g_device->SetTransform(D3DTS_WORLD, &world);
     g_device->SetTransform(D3DTS_VIEW, &view);
     g_device->SetTransform(D3DTS_PROJECTION, &projection);

@@ -50,44 +50,21 @@ void CastPlaneRays(const D3DXMATRIX& rotation, int timeMs, bool ceilingOnly, boo
     }
 }
 
-E_Planes::E_Planes()
-    : initialized(false), vertexBuffer(nullptr), indexBuffer(nullptr), rotationX(0.0f), rotationY(0.0f),
-      rotationZ(0.0f)
-{
-}
-
-E_Planes::~E_Planes()
-{
-    Release();
-}
-
 void E_Planes::Release()
 {
-    ReleaseRayGridBuffers(&vertexBuffer, &indexBuffer);
-    initialized = false;
-    rotationX = rotationY = rotationZ = 0.0f;
+    ReleaseRayGrid(grid);
 }
 
 const char* E_Planes::Init()
 {
-    Release();
-    if (const char* message = CreateRayGridBuffers(&vertexBuffer, &indexBuffer, kMessages)) {
-        Release();
-        return message;
-    }
-    initialized = true;
-    return nullptr;
+    return InitRayGrid(grid, kMessages);
 }
 
 const char* E_Planes::Render(IDirect3DTexture8* texture, int timeMs, bool ceilingOnly, bool scroll, bool additive,
                              D3DXVECTOR3 eye)
 {
-    if (!initialized) return "E_Planes: Not initialized.";
+    if (!grid.initialized) return "E_Planes: Not initialized.";
     g_device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    CastPlaneRays(RayGridRotation(rotationX, rotationY, rotationZ), timeMs, ceilingOnly, scroll, eye, gridU, gridV,
-                  gridShade);
-    if (!WriteRayGridVertices(vertexBuffer, gridU, gridV, gridShade))
-        return "Planes: Couldn't lock Direct3D vertex buffer.";
-    DrawRayGrid(vertexBuffer, indexBuffer, texture, additive, true);
-    return nullptr;
+    CastPlaneRays(RayGridRotation(grid), timeMs, ceilingOnly, scroll, eye, grid.gridU, grid.gridV, grid.gridShade);
+    return DrawRayGrid(grid, texture, additive, true, "Planes: Couldn't lock Direct3D vertex buffer.");
 }

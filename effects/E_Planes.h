@@ -12,31 +12,20 @@
 
 class E_Planes {
 public:
-    E_Planes();
-    ~E_Planes();
-    E_Planes(const E_Planes&) = delete;
-    E_Planes& operator=(const E_Planes&) = delete;
-
+    // Constructed with no buffers and zero angles; destroyed, it releases its
+    // buffers; it cannot be copied (the grid's buffers are its own).
     const char* Init();
     const char* Render(IDirect3DTexture8* texture, int timeMs, bool ceilingOnly, bool scroll, bool additive,
                        D3DXVECTOR3 eye);
     // Frees the buffers and zeroes the angles.
     void Release();
 
-    void SetRotationX(float angle) { rotationX = angle; }
-    void SetRotationY(float angle) { rotationY = angle; }
-    void SetRotationZ(float angle) { rotationZ = angle; }
+    void SetRotationX(float angle) { grid.rotationX = angle; }
+    void SetRotationY(float angle) { grid.rotationY = angle; }
+    void SetRotationZ(float angle) { grid.rotationZ = angle; }
 
 private:
-    bool initialized;
-    IDirect3DVertexBuffer8* vertexBuffer;
-    IDirect3DIndexBuffer8* indexBuffer;
-    float rotationX;
-    float rotationY;
-    float rotationZ;
-    float gridU[kRayGridPoints];
-    float gridV[kRayGridPoints];
-    uint8_t gridShade[kRayGridPoints];
+    RayGrid grid;  // buffers, angles, and the texture coordinates and brightness of every grid point
 };
 
 // Casts the ray of every grid point from eye onto the ceiling y = 350 or the

@@ -2,6 +2,7 @@
 // draws it each frame with the landscape's light and material.
 #include "E_Scape.h"
 
+#include "EffectHelpers.h"
 #include "Mesh.h"
 #include "SharedDevice.h"
 
@@ -73,14 +74,7 @@ E_Scape::~E_Scape()
 
 void E_Scape::Release()
 {
-    if (vertexBuffer) {
-        vertexBuffer->Release();
-        vertexBuffer = nullptr;
-    }
-    if (indexBuffer) {
-        indexBuffer->Release();
-        indexBuffer = nullptr;
-    }
+    ReleaseBuffers(vertexBuffer, indexBuffer);
     initialized = false;
     rotationX = rotationY = rotationZ = 0.0f;
     fieldOfView = 0.7853982f;
@@ -90,6 +84,8 @@ void E_Scape::Release()
 const char* E_Scape::Init(const char* path, int heightDivisor)
 {
     Release();
+    // Every sample is divided by it: a divisor of 0 has no landscape to give.
+    if (heightDivisor == 0) return "E_Scape: The height divisor must not be 0.";
     FileReader file;
     if (!file.Open(path)) {
         Release();
@@ -136,18 +132,7 @@ const char* E_Scape::Render(IDirect3DTexture8* texture, D3DXVECTOR3 target, D3DX
     if (!initialized) return "E_Scape: Not initialized.";
     g_device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
 
-    D3DXMATRIX rotX, rotY, rotZ, world, view, projection;
-    D3DXMatrixRotationX(&rotX, rotationX);
-    D3DXMatrixRotationY(&rotY, rotationY);
-    D3DXMatrixRotationZ(&rotZ, rotationZ);
-    D3DXMatrixMultiply(&world, &rotX, &rotY);
-    D3DXMatrixMultiply(&world, &world, &rotZ);
-    const D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
-    D3DXMatrixLookAtLH(&view, &eye, &target, &up);
-    D3DXMatrixPerspectiveFovLH(&projection, fieldOfView, 1.33f, 1.0f, 100.0f);
-    g_device->SetTransform(D3DTS_WORLD, &world);
-    g_device->SetTransform(D3DTS_VIEW, &view);
-    g_device->SetTransform(D3DTS_PROJECTION, &projection);
+    SetPerspectiveTransforms(rotationX, rotationY, rotationZ, target, eye, fieldOfView, 1.33f);
 
     g_device->SetTexture(0, texture);
     g_device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);

@@ -20,7 +20,7 @@ public:
     E_Scape& operator=(const E_Scape&) = delete;
 
     // Loads path and builds the landscape, each sample divided by
-    // heightDivisor. A map that cannot be read gives terrFile.
+    // heightDivisor (0 is refused). A map that cannot be read gives terrFile.
     const char* Init(const char* path, int heightDivisor);
     const char* Render(IDirect3DTexture8* texture, D3DXVECTOR3 target, D3DXVECTOR3 eye);
     // Frees the buffers and resets the angles, field of view and shading;
@@ -60,6 +60,6 @@ struct ScapeVertex {
 
 // Writes the 4096 vertices of the grid, vertex 64 i + j for row i and column
 // j, from samples in file order: x = j - 32, z = i - 32, y = -(sample /
-// heightDivisor) (larger samples lie lower), the normal pointing away from
+// heightDivisor) (larger samples lie lower; the divisor is not 0), the normal pointing away from
 // the origin, the texture mirrored from one cell to the next.
 void BuildScapeVertices(const int8_t* samples, int heightDivisor, ScapeVertex* out);

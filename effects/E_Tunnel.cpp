@@ -92,44 +92,21 @@ void CastTunnelRays(const D3DXMATRIX& rotation, int timeMs, bool wobble, bool sc
     }
 }
 
-E_Tunnel::E_Tunnel()
-    : initialized(false), vertexBuffer(nullptr), indexBuffer(nullptr), rotationX(0.0f), rotationY(0.0f),
-      rotationZ(0.0f)
-{
-}
-
-E_Tunnel::~E_Tunnel()
-{
-    Release();
-}
-
 void E_Tunnel::Release()
 {
-    ReleaseRayGridBuffers(&vertexBuffer, &indexBuffer);
-    initialized = false;
-    rotationX = rotationY = rotationZ = 0.0f;
+    ReleaseRayGrid(grid);
 }
 
 const char* E_Tunnel::Init()
 {
-    Release();
-    if (const char* message = CreateRayGridBuffers(&vertexBuffer, &indexBuffer, kMessages)) {
-        Release();
-        return message;
-    }
-    initialized = true;
-    return nullptr;
+    return InitRayGrid(grid, kMessages);
 }
 
 const char* E_Tunnel::Render(IDirect3DTexture8* texture, int timeMs, bool wobble, bool scroll, bool additive,
                              D3DXVECTOR3 eye)
 {
-    if (!initialized) return "E_Tunnel: Not initialized.";
+    if (!grid.initialized) return "E_Tunnel: Not initialized.";
     g_device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    CastTunnelRays(RayGridRotation(rotationX, rotationY, rotationZ), timeMs, wobble, scroll, eye, gridU, gridV,
-                   gridShade);
-    if (!WriteRayGridVertices(vertexBuffer, gridU, gridV, gridShade))
-        return "Tunnel: Couldn't lock Direct3D vertex buffer.";
-    DrawRayGrid(vertexBuffer, indexBuffer, texture, additive, false);
-    return nullptr;
+    CastTunnelRays(RayGridRotation(grid), timeMs, wobble, scroll, eye, grid.gridU, grid.gridV, grid.gridShade);
+    return DrawRayGrid(grid, texture, additive, false, "Tunnel: Couldn't lock Direct3D vertex buffer.");
 }

@@ -13,31 +13,20 @@
 
 class E_Tunnel {
 public:
-    E_Tunnel();
-    ~E_Tunnel();
-    E_Tunnel(const E_Tunnel&) = delete;
-    E_Tunnel& operator=(const E_Tunnel&) = delete;
-
+    // Constructed with no buffers and zero angles; destroyed, it releases its
+    // buffers; it cannot be copied (the grid's buffers are its own).
     const char* Init();
     const char* Render(IDirect3DTexture8* texture, int timeMs, bool wobble, bool scroll, bool additive,
                        D3DXVECTOR3 eye);
     // Frees the buffers and zeroes the angles.
     void Release();
 
-    void SetRotationX(float angle) { rotationX = angle; }
-    void SetRotationY(float angle) { rotationY = angle; }
-    void SetRotationZ(float angle) { rotationZ = angle; }
+    void SetRotationX(float angle) { grid.rotationX = angle; }
+    void SetRotationY(float angle) { grid.rotationY = angle; }
+    void SetRotationZ(float angle) { grid.rotationZ = angle; }
 
 private:
-    bool initialized;
-    IDirect3DVertexBuffer8* vertexBuffer;
-    IDirect3DIndexBuffer8* indexBuffer;
-    float rotationX;
-    float rotationY;
-    float rotationZ;
-    float gridU[kRayGridPoints];
-    float gridV[kRayGridPoints];
-    uint8_t gridShade[kRayGridPoints];
+    RayGrid grid;  // buffers, angles, and the texture coordinates and brightness of every grid point
 };
 
 // Where the ray from eye along the unit direction d meets the tube wall (the

@@ -2,6 +2,7 @@
 // with DrawPrimitiveUP, no device resource of their own.
 #include "Quads.h"
 
+#include "EffectHelpers.h"
 #include "SharedDevice.h"
 
 namespace {
@@ -93,18 +94,7 @@ void DrawPerspectiveQuad(IDirect3DTexture8* texture, float rotationX, float rota
         {-1.5f, 1.5f, 1.0f, diffuse, 0.0f, 0.0f},  {1.5f, 1.5f, 1.0f, diffuse, 1.0f, 0.0f},
     };
 
-    D3DXMATRIX rotX, rotY, rotZ, world, view, projection;
-    D3DXMatrixRotationX(&rotX, rotationX);
-    D3DXMatrixRotationY(&rotY, rotationY);
-    D3DXMatrixRotationZ(&rotZ, rotationZ);
-    D3DXMatrixMultiply(&world, &rotX, &rotY);
-    D3DXMatrixMultiply(&world, &world, &rotZ);
-    const D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
-    D3DXMatrixLookAtLH(&view, &eye, &target, &up);
-    D3DXMatrixPerspectiveFovLH(&projection, 0.7853982f, 1.0f, 1.0f, 100.0f);
-    g_device->SetTransform(D3DTS_WORLD, &world);
-    g_device->SetTransform(D3DTS_VIEW, &view);
-    g_device->SetTransform(D3DTS_PROJECTION, &projection);
+    SetPerspectiveTransforms(rotationX, rotationY, rotationZ, target, eye, 0.7853982f, 1.0f);
 
     g_device->SetTexture(0, texture);
     g_device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);

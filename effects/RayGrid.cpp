@@ -2,6 +2,7 @@
 // planes and the tunnel (see RayGrid.h).
 #include "RayGrid.h"
 
+#include "EffectHelpers.h"
 #include "SharedDevice.h"
 
 namespace {
@@ -51,46 +52,42 @@ void SetScreenTransforms()
 
 }  // namespace
 
-const char* CreateRayGridBuffers(IDirect3DVertexBuffer8** vertexBuffer, IDirect3DIndexBuffer8** indexBuffer,
-                                 const RayGridMessages& messages)
+const char* InitRayGrid(RayGrid& grid, const RayGridMessages& messages)
 {
-    if (FAILED(g_device->CreateVertexBuffer(kVertexBytes, 0, kFvf, D3DPOOL_DEFAULT, vertexBuffer))) {
-        *vertexBuffer = nullptr;
-        return messages.createVertexBuffer;
-    }
-    if (FAILED(g_device->CreateIndexBuffer(kIndexBytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_DEFAULT,
-                                           indexBuffer))) {
-        *indexBuffer = nullptr;
-        return messages.createIndexBuffer;
-    }
+    ReleaseRayGrid(grid);
+    const char* message = nullptr;
     BYTE* data = nullptr;
-    if (FAILED((*indexBuffer)->Lock(0, 0, &data, 0))) return messages.lockIndexBuffer;
-    WriteIndices(reinterpret_cast<WORD*>(data));
-    (*indexBuffer)->Unlock();
+    if (FAILED(g_device->CreateVertexBuffer(kVertexBytes, 0, kFvf, D3DPOOL_DEFAULT, &grid.vertexBuffer))) {
+        grid.vertexBuffer = nullptr;
+        message = messages.createVertexBuffer;
+    } else if (FAILED(g_device->CreateIndexBuffer(kIndexBytes, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_DEFAULT,
+                                                  &grid.indexBuffer))) {
+        grid.indexBuffer = nullptr;
+        message = messages.createIndexBuffer;
+    } else if (FAILED(grid.indexBuffer->Lock(0, 0, &data, 0))) {
+        message = messages.lockIndexBuffer;
+    } else {
+        WriteIndices(reinterpret_cast<WORD*>(data));
+        grid.indexBuffer->Unlock();
+    }
+    if (message) {
+        ReleaseRayGrid(grid);
+        return message;
+    }
+    grid.initialized = true;
     return nullptr;
 }
 
-void ReleaseRayGridBuffers(IDirect3DVertexBuffer8** vertexBuffer, IDirect3DIndexBuffer8** indexBuffer)
+RayGrid::~RayGrid()
 {
-    if (*vertexBuffer) {
-        (*vertexBuffer)->Release();
-        *vertexBuffer = nullptr;
-    }
-    if (*indexBuffer) {
-        (*indexBuffer)->Release();
-        *indexBuffer = nullptr;
-    }
+    ReleaseRayGrid(*this);
 }
 
-D3DXMATRIX RayGridRotation(float rotationX, float rotationY, float rotationZ)
+void ReleaseRayGrid(RayGrid& grid)
 {
-    D3DXMATRIX rotX, rotY, rotZ, rotation;
-    D3DXMatrixRotationX(&rotX, rotationX);
-    D3DXMatrixRotationY(&rotY, rotationY);
-    D3DXMatrixRotationZ(&rotZ, rotationZ);
-    D3DXMatrixMultiply(&rotation, &rotX, &rotY);
-    D3DXMatrixMultiply(&rotation, &rotation, &rotZ);
-    return rotation;
+    ReleaseBuffers(grid.vertexBuffer, grid.indexBuffer);
+    grid.initialized = false;
+    grid.rotationX = grid.rotationY = grid.rotationZ = 0.0f;
 }
 
 D3DXVECTOR3 RayGridDirection(const D3DXMATRIX& rotation, int c, int r, float depth)
@@ -103,27 +100,31 @@ D3DXVECTOR3 RayGridDirection(const D3DXMATRIX& rotation, int c, int r, float dep
     return ray;
 }
 
-bool WriteRayGridVertices(IDirect3DVertexBuffer8* vertexBuffer, const float* gridU, const float* gridV,
-                          const uint8_t* gridShade)
+namespace {
+
+bool WriteVertices(const RayGrid& grid)
 {
     BYTE* data = nullptr;
-    if (FAILED(vertexBuffer->Lock(0, 0, &data, 0))) return false;
+    if (FAILED(grid.vertexBuffer->Lock(0, 0, &data, 0))) return false;
     GridVertex* vertices = reinterpret_cast<GridVertex*>(data);
     for (int r = 0; r < kRayGridRows; ++r) {
         for (int c = 0; c < kRayGridColumns; ++c) {
             const int entry = RayGridEntry(c, r);
-            const DWORD grey = gridShade[entry] * 0x01010101u;
+            const DWORD grey = grid.gridShade[entry] * 0x01010101u;
             vertices[kRayGridColumns * r + c] = {kGridStep * static_cast<float>(c), kGridStep * static_cast<float>(r),
-                                                 0.0f, grey, gridU[entry], gridV[entry]};
+                                                 0.0f, grey, grid.gridU[entry], grid.gridV[entry]};
         }
     }
-    vertexBuffer->Unlock();
+    grid.vertexBuffer->Unlock();
     return true;
 }
 
-void DrawRayGrid(IDirect3DVertexBuffer8* vertexBuffer, IDirect3DIndexBuffer8* indexBuffer,
-                 IDirect3DTexture8* texture, bool additive, bool doubled)
+}  // namespace
+
+const char* DrawRayGrid(RayGrid& grid, IDirect3DTexture8* texture, bool additive, bool doubled,
+                        const char* lockMessage)
 {
+    if (!WriteVertices(grid)) return lockMessage;
     SetScreenTransforms();
     g_device->SetTexture(0, texture);
     if (doubled) g_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE2X);
@@ -136,9 +137,9 @@ void DrawRayGrid(IDirect3DVertexBuffer8* vertexBuffer, IDirect3DIndexBuffer8* in
     }
     // Both triangles of every cell run clockwise on screen, so the default
     // culling keeps them.
-    g_device->SetStreamSource(0, vertexBuffer, sizeof(GridVertex));
+    g_device->SetStreamSource(0, grid.vertexBuffer, sizeof(GridVertex));
     g_device->SetVertexShader(kFvf);
-    g_device->SetIndices(indexBuffer, 0);
+    g_device->SetIndices(grid.indexBuffer, 0);
     g_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, kRayGridPoints, 0, kIndexCount / 3);
 
     if (additive) {
@@ -150,4 +151,5 @@ void DrawRayGrid(IDirect3DVertexBuffer8* vertexBuffer, IDirect3DIndexBuffer8* in
     g_device->SetTexture(0, nullptr);
     if (doubled) g_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
     g_device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_CURRENT);
+    return nullptr;
 }

@@ -7,29 +7,10 @@
 #include "MathHelpers.h"
 #include "Mesh.h"
 #include "Quads.h"
+#include "SceneHelpers.h"
 #include "SharedDevice.h"
 #include "Texture.h"
 #include "Timer.h"
-
-namespace {
-
-template <typename T>
-void ReleaseTexture(T*& texture)
-{
-    if (texture) {
-        texture->Release();
-        texture = nullptr;
-    }
-}
-
-template <typename T>
-void DeleteObject(T*& object)
-{
-    delete object;
-    object = nullptr;
-}
-
-}  // namespace
 
 P_Part1::P_Part1()
     : initialized(false), timer(nullptr), space1Texture(nullptr), space2Texture(nullptr), cred1Texture(nullptr),

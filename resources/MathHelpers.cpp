@@ -21,6 +21,17 @@ D3DXVECTOR3 CosineBlend(D3DXVECTOR3 a, D3DXVECTOR3 b, float t)
     return D3DXVECTOR3(a.x + (b.x - a.x) * weight, a.y + (b.y - a.y) * weight, a.z + (b.z - a.z) * weight);
 }
 
+D3DXMATRIX RotationXYZ(float rotationX, float rotationY, float rotationZ)
+{
+    D3DXMATRIX rotX, rotY, rotZ, rotation;
+    D3DXMatrixRotationX(&rotX, rotationX);
+    D3DXMatrixRotationY(&rotY, rotationY);
+    D3DXMatrixRotationZ(&rotZ, rotationZ);
+    D3DXMatrixMultiply(&rotation, &rotX, &rotY);
+    D3DXMatrixMultiply(&rotation, &rotation, &rotZ);
+    return rotation;
+}
+
 D3DXCOLOR ExpandColour(D3DCOLOR c)
 {
     const float scale = 1.0f / 255.0f;

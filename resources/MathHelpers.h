@@ -1,6 +1,6 @@
 // The maths helpers of the animation code: single-precision wrappers of the
-// C maths functions, the cosine blend of two positions and the expansion of a
-// packed 32-bit colour into D3DX's float colour.
+// C maths functions, the cosine blend of two positions, the rotation of three
+// angles and the expansion of a packed 32-bit colour into D3DX's float colour.
 #pragma once
 
 #include <d3dx8.h>
@@ -53,6 +53,10 @@ inline float AbsF(float x) { return std::fabs(x); }
 // at rest at both ends. t is not clamped: from 1 to 2 it travels back to a,
 // and the motion repeats with period 2.
 D3DXVECTOR3 CosineBlend(D3DXVECTOR3 a, D3DXVECTOR3 b, float t);
+
+// RotationX * RotationY * RotationZ (X applied first): how three angles
+// always combine.
+D3DXMATRIX RotationXYZ(float rotationX, float rotationY, float rotationZ);
 
 // 0xAARRGGBB into r, g, b, a floats from 0 to 1 (each byte times 1/255).
 D3DXCOLOR ExpandColour(D3DCOLOR c);

@@ -16,6 +16,16 @@ uint32_t ReadLE(const uint8_t* p, int bytes)
     return v;
 }
 
+void FinishDecodedBmp(Image& image, SourceInfo& info, bool hasAlpha, D3DFORMAT format)
+{
+    info.width = image.width;
+    info.height = image.height;
+    info.hasAlpha = hasAlpha;
+    info.format = format;
+    if (!hasAlpha)
+        for (uint32_t& p : image.pixels) p |= 0xFF000000u;
+}
+
 bool BmpHeaderIsSane(const uint8_t* bytes, size_t size)
 {
     if (size < 26 || bytes[0] != 'B' || bytes[1] != 'M') return false;

@@ -39,7 +39,12 @@ constexpr int64_t kMaxPixels = int64_t(1) << 26;
 bool BmpHeaderIsSane(const uint8_t* bytes, size_t size);
 uint32_t ReadLE(const uint8_t* p, int bytes);
 
-// Decodes a BMP file held in memory: 1, 4, 8, 16, 24 and 32 bits per pixel,
+// What every BMP decoder does last: fills info with the picture's size,
+// whether it has alpha and its format, and makes the pixels opaque when the
+// file has no alpha to give.
+void FinishDecodedBmp(Image& image, SourceInfo& info, bool hasAlpha, D3DFORMAT format);
+
+// Decodes a BMP file held in memory (each side has its decoder): 1, 4, 8, 16, 24 and 32 bits per pixel,
 // RLE4 and RLE8, bottom-up and top-down. Pixels without alpha come back
 // opaque. False for anything that is not a complete, sane BMP.
 bool DecodeBmp(const void* data, size_t size, Image& image, SourceInfo& info);

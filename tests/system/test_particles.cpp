@@ -1,6 +1,7 @@
 // Tests of the particle system: its life cycle and limits, the deformation
 // formulas at chosen vertices and times, the placement of the sprites on the
 // screen, and the states it leaves behind.
+#include "DrawRecorder.h"
 #include "E_Particles.h"
 #include "EffectTesting.h"
 #include "Mesh.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -135,6 +137,54 @@ TEST_F(Particles, SpritesOutsideTheViewAreLeftOutAndThoseAcrossItsEdgesKept)
     EXPECT_EQ(At(58, 260), 0xFFFFFFu);
     EXPECT_EQ(At(70, 260), 0u);
     EXPECT_NEAR(LitPixels(), 31 * 36, 2 * 36) << "only that sprite's part on screen";
+}
+
+TEST_F(Particles, WhatTheProjectionShowsTheVisibilityTestKeeps)
+{
+    // The frustum is read from the projection the effect hands the device,
+    // so a change to the camera that the sprite test does not follow shows
+    // here: sprites just inside each edge and at the near and far planes are
+    // kept, those just beyond are left out.
+    E_Particles particles;
+    Mesh point;
+    LoadPoints(point, {0.0f, 0.0f, 0.0f});
+    ASSERT_EQ(particles.Init(), nullptr);
+    particles.SetMesh(&point);
+    D3DMATRIX projection;
+    {
+        DrawRecorder recorder;
+        ASSERT_EQ(particles.Render(nullptr, 0, D3DXVECTOR3(0, 0, 1), kWhite), nullptr);
+        const std::vector<RecordedCall> draws = CallsOf(recorder.calls, "particles");
+        ASSERT_EQ(draws.size(), 1u);
+        projection = draws[0].projection;
+    }
+    const float nearPlane = -projection._43 / projection._33;
+    const float farPlane = projection._43 / (1.0f - projection._33);
+    const float size = 0.2f;  // a sprite's side in view units
+    // View-space corners of sprites: x, y of the lower-left corner, at depth z.
+    // BuildParticleQuads places a point at depth (z + 2) * placement.z.
+    auto kept = [&](float x, float y, float depth) {
+        const D3DXVECTOR3 p(x, y, depth - 2.0f);
+        D3DXMATRIX identity;
+        D3DXMatrixIdentity(&identity);
+        unsigned char quad[4 * 24];
+        return BuildParticleQuads(&p, 1, identity, D3DXVECTOR3(0, 0, 1), 0xFFFFFFFFu, quad) == 1;
+    };
+    for (float depth : {nearPlane * 1.00001f, 3.0f, 40.0f, farPlane * 0.99999f}) {
+        const float halfWidth = depth / projection._11, halfHeight = depth / projection._22;
+        const float in = 0.002f * depth, out = 0.01f * depth;
+        SCOPED_TRACE(depth);
+        EXPECT_TRUE(kept(halfWidth - in, 0.0f, depth));
+        EXPECT_TRUE(kept(-halfWidth - size + in, 0.0f, depth));
+        EXPECT_TRUE(kept(0.0f, halfHeight - in, depth));
+        EXPECT_TRUE(kept(0.0f, -halfHeight - size + in, depth));
+        EXPECT_FALSE(kept(halfWidth + out, 0.0f, depth));
+        EXPECT_FALSE(kept(-halfWidth - size - out, 0.0f, depth));
+        EXPECT_FALSE(kept(0.0f, halfHeight + out, depth));
+        EXPECT_FALSE(kept(0.0f, -halfHeight - size - out, depth));
+    }
+    EXPECT_FALSE(kept(0.0f, 0.0f, nearPlane * 0.99f));
+    EXPECT_FALSE(kept(0.0f, 0.0f, farPlane * 1.01f));
 }
 
 TEST_F(Particles, APointIsASpriteOfFixedViewSizeShiftedAndScaledByThePlacement)

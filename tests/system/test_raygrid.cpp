@@ -31,7 +31,7 @@ D3DXMATRIX Identity()
 TEST(PlaneRays, CeilingOnlyRaysThatLookDownAreBlackAtTheCamerasOwnCoordinates)
 {
     Grid g;
-    CastPlaneRays(RayGridRotation(0.2f, 0.0f, 0.0f), 0, true, false, D3DXVECTOR3(10, -4000, 20), g.u, g.v, g.shade);
+    CastPlaneRays(RotationXYZ(0.2f, 0.0f, 0.0f), 0, true, false, D3DXVECTOR3(10, -4000, 20), g.u, g.v, g.shade);
     for (int r = 0; r < 20; ++r) {
         for (int c = 0; c < kRayGridColumns; ++c) {
             const int e = RayGridEntry(c, r);
@@ -67,7 +67,7 @@ TEST(PlaneRays, GridValuesAgainstValuesWorkedOutByHand)
     EXPECT_NEAR(g.v[corner], 0.4935016f, 1e-5f);
 
     // A quarter turn about Y takes the first ray's forward part onto x.
-    CastPlaneRays(RayGridRotation(0.0f, 1.5707964f, 0.0f), 0, true, false, D3DXVECTOR3(0, -2800, 0), g.u, g.v,
+    CastPlaneRays(RotationXYZ(0.0f, 1.5707964f, 0.0f), 0, true, false, D3DXVECTOR3(0, -2800, 0), g.u, g.v,
                   g.shade);
     EXPECT_NEAR(g.u[top], 4409.985f * 0.00015f, 1e-5f);
     EXPECT_NEAR(g.v[top], 0.0f, 1e-5f);
@@ -94,7 +94,7 @@ TEST(PlaneRays, HitsWithinSeventeenHundredSixtyFourUnitsAreFullyBright)
 TEST(TunnelRays, OnTheAxisTheBrightnessStaysWithinTenToSeventyEightAndDepthOnlyShiftsU)
 {
     Grid near, far;
-    const D3DXMATRIX rotation = RayGridRotation(0.3f, 0.5f, 0.7f);
+    const D3DXMATRIX rotation = RotationXYZ(0.3f, 0.5f, 0.7f);
     CastTunnelRays(rotation, 500, false, false, D3DXVECTOR3(0, 0, 0), near.u, near.v, near.shade);
     CastTunnelRays(rotation, 500, false, false, D3DXVECTOR3(0, 0, 10), far.u, far.v, far.shade);
     for (int e = 0; e < kRayGridPoints; ++e) {
@@ -150,7 +150,7 @@ TEST(TunnelRays, ACameraOutsideOrAtTheWallGivesFiniteValuesAndBrightnessAtMost25
     Grid g;
     for (const D3DXVECTOR3 eye : {D3DXVECTOR3(10, 0, 0), D3DXVECTOR3(5.6f, 0, 0), D3DXVECTOR3(0, -40, 3)}) {
         for (bool wobble : {false, true}) {
-            CastTunnelRays(RayGridRotation(0.0f, 1.2f, 0.0f), 3000, wobble, true, eye, g.u, g.v, g.shade);
+            CastTunnelRays(RotationXYZ(0.0f, 1.2f, 0.0f), 3000, wobble, true, eye, g.u, g.v, g.shade);
             int black = 0, white = 0;
             for (int e = 0; e < kRayGridPoints; ++e) {
                 ASSERT_TRUE(std::isfinite(g.u[e]) && std::isfinite(g.v[e])) << eye.x << " " << e;

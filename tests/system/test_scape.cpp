@@ -103,6 +103,19 @@ TEST_F(Scape, MissingUnreadableAndShortMapsGiveTheMarkerAndLeaveItUninitialised)
     EXPECT_EQ(d3d8_testing::LiveResources(), 0u);
 }
 
+TEST_F(Scape, AHeightDivisorOfZeroIsRefusedBeforeAnythingIsMade)
+{
+    E_Scape scape;
+    ASSERT_TRUE(scene_data::WriteMap(map, 4096, 8));
+    ASSERT_EQ(scape.Init(map.c_str(), 4), nullptr);
+    EXPECT_STREQ(scape.Init(map.c_str(), 0), "E_Scape: The height divisor must not be 0.");
+    EXPECT_STREQ(Draw(scape), "E_Scape: Not initialized.");
+    EXPECT_EQ(d3d8_testing::LiveResources(), 0u) << "the earlier buffers were released";
+    // Other divisors, negative ones too, still make a landscape.
+    EXPECT_EQ(scape.Init(map.c_str(), -4), nullptr);
+    EXPECT_EQ(Draw(scape), nullptr);
+}
+
 TEST_F(Scape, ALongerMapUsesItsFirst4096Bytes)
 {
     E_Scape scape;

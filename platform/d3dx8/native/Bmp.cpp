@@ -69,13 +69,11 @@ bool DecodeBitfields(const uint8_t* bytes, size_t size, Image& image, SourceInfo
                 (channel[3] << 24) | (channel[0] << 16) | (channel[1] << 8) | channel[2];
         }
     }
-    info.width = image.width;
-    info.height = image.height;
-    info.hasAlpha = alpha;
-    if (!alpha)
-        for (uint32_t& p : image.pixels) p |= 0xFF000000u;
     const bool fourBits = bits == 16 && top[0] == 15 && top[1] == 15 && top[2] == 15;
-    info.format = fourBits ? (masks[3] ? D3DFMT_A4R4G4B4 : D3DFMT_X4R4G4B4) : alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+    FinishDecodedBmp(image, info, alpha,
+                     fourBits ? (masks[3] ? D3DFMT_A4R4G4B4 : D3DFMT_X4R4G4B4)
+                     : alpha  ? D3DFMT_A8R8G8B8
+                              : D3DFMT_X8R8G8B8);
     return true;
 }
 
@@ -116,14 +114,9 @@ bool DecodeBmp(const void* data, size_t size, Image& image, SourceInfo& info)
         SDL_FreeSurface(argb);
     }
 
-    info.width = image.width;
-    info.height = image.height;
-    info.hasAlpha = fileHasAlphaChannel &&
-                    std::any_of(image.pixels.begin(), image.pixels.end(), [](uint32_t p) { return p < 0xFF000000u; });
-    info.format = FormatOf(decoded->format, info.hasAlpha);
-    if (!info.hasAlpha) {
-        for (uint32_t& p : image.pixels) p |= 0xFF000000u;
-    }
+    const bool alpha = fileHasAlphaChannel &&
+                       std::any_of(image.pixels.begin(), image.pixels.end(), [](uint32_t p) { return p < 0xFF000000u; });
+    FinishDecodedBmp(image, info, alpha, FormatOf(decoded->format, alpha));
     SDL_FreeSurface(decoded);
     return true;
 }

@@ -69,10 +69,7 @@ bool DecodeBmp(const void* data, size_t size, Image& image, SourceInfo& info)
                           static_cast<uint32_t>(p[1]) << 8 | p[2];
     }
     std::free(rgba);
-    info.width = image.width;
-    info.height = image.height;
-    info.hasAlpha = alpha;
-    info.format = FormatOfHeader(bytes, size, alpha);
+    FinishDecodedBmp(image, info, alpha, FormatOfHeader(bytes, size, alpha));
     return true;
 }
 
