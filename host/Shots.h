@@ -1,5 +1,5 @@
 // Where a screenshot goes: a PNG file in the --out folder on the desktop
-// (ShotFile.cpp), PNG data handed to the page in a browser (ShotWeb.cpp).
+// (native/Shot.cpp), PNG data handed to the page in a browser (web/Shot.cpp).
 #pragma once
 
 #include <cstdint>

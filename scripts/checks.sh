@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The checked runs that follow the tests (scripts/test.sh runs this after
-# ctest): the tests again, built with AddressSanitizer and
+# The deep checks beside the tests (.ci/run runs them after scripts/test.sh):
+# the tests again, built with AddressSanitizer and
 # UndefinedBehaviorSanitizer, and the whole show headless under them; a short
 # headless run under valgrind's memcheck; and each loader's fuzz target for a
 # short while. Any finding fails the script. Suppressions, each with its
@@ -10,6 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 JOBS=$(nproc 2>/dev/null || echo 2)
 root=$(pwd)
+# The plain build and Data/ are needed too (the valgrind run, the fuzz seeds).
+[ -x build/bralmond ] && [ -f Data/Soundtrack.mp3 ] || scripts/setup.sh
 
 echo "== Tests built with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DBRALMOND_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -1,6 +1,6 @@
 // The BMP header check, resampling and mip sizes of the D3DX texture loader
-// (see d3dx8_image.h); the BMP decoding itself is D3DXBmp.cpp (SDL's loader)
-// or D3DXBmpWeb.cpp (the browser's).
+// (see d3dx8_image.h); the BMP decoding itself is native/Bmp.cpp (SDL's loader)
+// or web/Bmp.cpp (the browser's).
 #include "d3dx8_image.h"
 
 #include <algorithm>

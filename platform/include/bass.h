@@ -1,6 +1,7 @@
 // The subset of the BASS 1.x audio library that the demo calls, with BASS's
-// names, signatures and flag values. Implemented over mpg123 and SDL2 audio
-// in platform/bass. Positions are 32-bit byte counts, as in BASS 1.x.
+// names, signatures and flag values. Implemented in platform/bass (mpg123
+// and SDL2 audio on the desktop, the browser's decoder and Web Audio in a
+// page). Positions are 32-bit byte counts, as in BASS 1.x.
 #pragma once
 
 #include <windows.h>

@@ -1,6 +1,6 @@
 // The windowing system under the Win32 stand-in's windows: an SDL window on
-// the desktop (DisplaySdl.cpp) or the page's canvas in a browser
-// (DisplayWeb.cpp). Window.cpp keeps the Win32 side (classes, HWNDs, the
+// the desktop (native/Display.cpp) or the page's canvas in a browser
+// (web/Display.cpp). Window.cpp keeps the Win32 side (classes, HWNDs, the
 // message queue) and asks this unit for what a screen does.
 #pragma once
 

@@ -23,7 +23,7 @@ EM_ASYNC_JS(void, WaitForAnimationFrame, (), { await new Promise(function(resolv
 
 void SetSurfaceAttributes()
 {
-    // WebGL takes its attributes when the context is made (GlContextWeb.cpp).
+    // WebGL takes its attributes when the context is made (web/GlContext.cpp).
 }
 
 void ToWindow(SDL_Window*, const gl_backend::Target& target, const gl_backend::Rect& picture, UINT backBufferWidth,
