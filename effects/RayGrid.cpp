@@ -50,6 +50,23 @@ void SetScreenTransforms()
     g_device->SetTransform(D3DTS_PROJECTION, &projection);
 }
 
+bool WriteVertices(const RayGrid& grid)
+{
+    BYTE* data = nullptr;
+    if (FAILED(grid.vertexBuffer->Lock(0, 0, &data, 0))) return false;
+    GridVertex* vertices = reinterpret_cast<GridVertex*>(data);
+    for (int r = 0; r < kRayGridRows; ++r) {
+        for (int c = 0; c < kRayGridColumns; ++c) {
+            const int entry = RayGridEntry(c, r);
+            const DWORD grey = grid.gridShade[entry] * 0x01010101u;
+            vertices[kRayGridColumns * r + c] = {kGridStep * static_cast<float>(c), kGridStep * static_cast<float>(r),
+                                                 0.0f, grey, grid.gridU[entry], grid.gridV[entry]};
+        }
+    }
+    grid.vertexBuffer->Unlock();
+    return true;
+}
+
 }  // namespace
 
 const char* InitRayGrid(RayGrid& grid, const RayGridMessages& messages)
@@ -99,27 +116,6 @@ D3DXVECTOR3 RayGridDirection(const D3DXMATRIX& rotation, int c, int r, float dep
     D3DXVec3Normalize(&ray, &ray);
     return ray;
 }
-
-namespace {
-
-bool WriteVertices(const RayGrid& grid)
-{
-    BYTE* data = nullptr;
-    if (FAILED(grid.vertexBuffer->Lock(0, 0, &data, 0))) return false;
-    GridVertex* vertices = reinterpret_cast<GridVertex*>(data);
-    for (int r = 0; r < kRayGridRows; ++r) {
-        for (int c = 0; c < kRayGridColumns; ++c) {
-            const int entry = RayGridEntry(c, r);
-            const DWORD grey = grid.gridShade[entry] * 0x01010101u;
-            vertices[kRayGridColumns * r + c] = {kGridStep * static_cast<float>(c), kGridStep * static_cast<float>(r),
-                                                 0.0f, grey, grid.gridU[entry], grid.gridV[entry]};
-        }
-    }
-    grid.vertexBuffer->Unlock();
-    return true;
-}
-
-}  // namespace
 
 const char* DrawRayGrid(RayGrid& grid, IDirect3DTexture8* texture, bool additive, bool doubled,
                         const char* lockMessage)
