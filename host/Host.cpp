@@ -33,6 +33,7 @@ struct State {
     bool untilPosted = false;
     FrameObserver observer;
     Clock::time_point installed = Clock::now();  // about when the process started
+    bool lengthChecked = false;                   // the soundtrack's length was held against the run's end
     bool showStarted = false;                     // the first frame of the show was presented
     Clock::time_point firstFrame;
     uint64_t firstFrameNumber = 0;
@@ -57,10 +58,37 @@ void WriteDueShots(IDirect3DDevice8* device, double musicSeconds)
     }
 }
 
+// Once the soundtrack's length is known (it is decoded while the show
+// starts): a soundtrack too short for the music to reach the run's end (the
+// show's, or --until) loops back to the first scene before it. A live
+// viewer is warned and the show plays on, looping as it was made to; a
+// headless run, which nobody can end, fails at once rather than after
+// minutes of frames. True when it failed the run.
+bool MusicFallsShortOfTheEnd()
+{
+    double length = 0.0;
+    if (S().lengthChecked || !bass_host::CurrentStreamLength(length)) return false;
+    S().lengthChecked = true;
+    const runtime::Options& options = runtime::CurrentOptions();
+    const double end = options.until >= 0.0 ? std::min(options.until, S().show.end) : S().show.end;
+    // A start past the soundtrack's end is told by the way to --start.
+    if (length > end || options.start >= length) return false;
+    char text[384];
+    std::snprintf(text, sizeof text, "%s plays %.2f seconds and loops before the music reaches %s (%g seconds)",
+                  S().show.soundtrack.c_str(), length, end < S().show.end ? "--until" : "the show's end", end);
+    if (!options.headless) {
+        std::fprintf(stderr, "bralmond: warning: %s; the show starts again from its beginning there.\n", text);
+        return false;
+    }
+    FailRun(std::string(text) + "; a run without a viewer would never end.");
+    return true;
+}
+
 // The present observer: true when the frame counts on the runtime's clock.
 bool OnFramePresented(IDirect3DDevice8* device)
 {
     const runtime::Options& options = runtime::CurrentOptions();
+    if (MusicFallsShortOfTheEnd()) return true;
     double musicSeconds = 0.0;
     if (MusicSeconds(musicSeconds)) {
         if (StartPending()) {
@@ -164,6 +192,7 @@ void SetFrameObserverForTesting(FrameObserver observer)
 void ResetForTesting()
 {
     S().untilPosted = false;
+    S().lengthChecked = false;
     S().showStarted = false;
     S().observer = nullptr;
     runtime::ResetForTesting();

@@ -180,8 +180,9 @@ void P_Part2::DrawPolyhedron(int elapsedMs, float m)
         object->SetRotationY(m * 0.000434243f);
         object->SetRotationZ(m * 0.000634243f);
         const D3DXVECTOR3 target = CosineBlend(leg.from, leg.to, (Seconds() - leg.start) * 0.33333334f);
-        // The polyhedron's draws report nothing: a frame without it goes on.
-        object->Render(hedraTexture, elapsedMs, target, D3DXVECTOR3(0.0f, 0.0f, -8.0f), false);
+        // A failed polyhedron draw ends nothing: the frame goes on without it.
+        WarnOfALayerLeftOut("P_Part2",
+                            object->Render(hedraTexture, elapsedMs, target, D3DXVECTOR3(0.0f, 0.0f, -8.0f), false));
     }
 }
 

@@ -113,19 +113,23 @@ void P_Part5::DrawSpace()
 }
 
 // Four clouds of the same mesh in one colour: the first turning about X and
-// Y, the next two about Y only, the last about Y and Z.
+// Y, the next two about Y only, the last about Y and Z. A failed draw ends
+// nothing (the frame goes on without it); it is told once.
 void P_Part5::DrawClouds(int elapsedMs, float m, D3DXCOLOR colour)
 {
+    const auto cloud = [&](D3DXVECTOR3 placement) {
+        WarnOfALayerLeftOut("P_Part5", particles->Render(particleTexture, elapsedMs, placement, colour));
+    };
     particles->SetMesh(bolMesh);
     particles->SetDeformMode(1);
     particles->SetRotationX(m * 0.000776563f);
     particles->SetRotationY(m * 0.00093f);
-    particles->Render(particleTexture, elapsedMs, D3DXVECTOR3(-1.1f, -1.2f, 8.0f), colour);
+    cloud(D3DXVECTOR3(-1.1f, -1.2f, 8.0f));
     particles->SetRotationX(0.0f);
-    particles->Render(particleTexture, elapsedMs, D3DXVECTOR3(-1.23f, 1.8f, 8.0f), colour);
-    particles->Render(particleTexture, elapsedMs, D3DXVECTOR3(1.4f, -1.3f, 8.0f), colour);
+    cloud(D3DXVECTOR3(-1.23f, 1.8f, 8.0f));
+    cloud(D3DXVECTOR3(1.4f, -1.3f, 8.0f));
     particles->SetRotationZ(m * 0.00063f);
-    particles->Render(particleTexture, elapsedMs, D3DXVECTOR3(0.84543f, 0.6323f, 8.0f), colour);
+    cloud(D3DXVECTOR3(0.84543f, 0.6323f, 8.0f));
     particles->SetRotationZ(0.0f);
 }
 
@@ -138,5 +142,6 @@ void P_Part5::DrawBlob(int elapsedMs, float m, D3DXVECTOR3 target)
     object->EnableEnvironmentMap();
     object->EnableLighting();
     object->SetDeformMode(2);
-    object->Render(hoofdpijnTexture, elapsedMs, target, D3DXVECTOR3(0.0f, 0.0f, -3.0f), false);
+    WarnOfALayerLeftOut("P_Part5",
+                        object->Render(hoofdpijnTexture, elapsedMs, target, D3DXVECTOR3(0.0f, 0.0f, -3.0f), false));
 }

@@ -1,8 +1,13 @@
-// The ".msh" mesh loader and the file reader (see Mesh.h).
+// The ".msh" mesh loader and the file reader (see Mesh.h), and the warning
+// for a mesh whose coordinates no camera can frame.
 #include "Mesh.h"
 
 #include <bit>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <set>
+#include <string>
 
 static_assert(std::endian::native == std::endian::little,
               "the mesh file is little-endian and is read straight into memory");
@@ -67,6 +72,28 @@ const int64_t kRecordBytes = 12;  // three floats or three indices
 const int64_t kMaxBlockBytes = 0xFFFFFFFF;  // what one read can deliver
 }  // namespace
 
+namespace {
+
+// Coordinates that no camera of the show can frame: what they shape will not
+// show. The mesh still loads (its file is sound); a warning on stderr, once
+// a file, says why an object may be missing.
+const float kAbsurdCoordinate = 1.0e6f;
+
+void WarnOfAbsurdVertices(const char* path, const float* vertices, int vertexCount)
+{
+    static std::set<std::string> warned;
+    for (int64_t i = 0; i < 3 * static_cast<int64_t>(vertexCount); ++i) {
+        if (std::isfinite(vertices[i]) && std::fabs(vertices[i]) <= kAbsurdCoordinate) continue;
+        if (warned.insert(path).second)
+            std::fprintf(stderr, "Mesh: warning: %s has vertex coordinates that are not finite or beyond %g; "
+                                 "what they shape will not show.\n",
+                         path, static_cast<double>(kAbsurdCoordinate));
+        return;
+    }
+}
+
+}  // namespace
+
 // Every count is checked against the file's size before anything is
 // allocated, so a corrupt count can neither over-allocate nor be half-read.
 bool Mesh::Load(const char* path, float scale)
@@ -116,5 +143,6 @@ bool Mesh::Load(const char* path, float scale)
             }
         }
     }
+    WarnOfAbsurdVertices(path, vertices, vertexCount);
     return true;  // the reader closes the file
 }

@@ -7,6 +7,7 @@
 
 #include "Ffmpeg.h"
 #include "PictureQueue.h"
+#include "PartFile.h"
 #include "PngWriter.h"
 #include "Process.h"
 #include "WavWriter.h"
@@ -17,6 +18,7 @@
 #include "runtime.h"
 
 #include <signal.h>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +29,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -51,6 +54,7 @@ struct CaptureState {
     std::string silentVideoPath;
     std::string soundPath;
     std::string muxedPath;  // the finished video before it takes its name
+    std::string encoderLog; // what ffmpeg says when it fails, told after the run's own message
     ChildProcess encoder;
     WavWriter videoSound;
     std::string framesDir;  // --frames: the pictures and their sound
@@ -130,6 +134,21 @@ void Fail(const std::string& message)
     FailRun(message);
 }
 
+// The message followed by what ffmpeg wrote about its failure, one line
+// each, so that the run's own line comes first and the encoder's reason
+// after it.
+std::string WithEncoderLog(std::string message)
+{
+    std::ifstream log(S().encoderLog);
+    int lines = 0;
+    for (std::string line; lines < 12 && std::getline(log, line);)
+        if (!line.empty()) {
+            message += "\n  ffmpeg: " + line;
+            ++lines;
+        }
+    return message;
+}
+
 // Starts ffmpeg on the first picture, when its size is known.
 bool StartEncoder(int width, int height)
 {
@@ -138,7 +157,7 @@ bool StartEncoder(int width, int height)
     const auto command = EncodeFramesCommand(s.ffmpeg, *s.format, width, height,
                                              runtime::CurrentOptions().fpsText, s.silentVideoPath,
                                              runtime::CurrentOptions().bestQuality);
-    if (!StartProcess(command, true, s.encoder, message)) {
+    if (!StartProcess(command, true, s.encoder, message, s.encoderLog)) {
         Fail(message);
         return false;
     }
@@ -151,7 +170,7 @@ bool WritePicture(const Picture& picture, std::string& error)
 {
     const CaptureState& s = S();
     if (s.encoder.input >= 0 && !WriteAll(s.encoder.input, picture.rgb.data(), picture.rgb.size())) {
-        error = "ffmpeg stopped taking frames; the video is not complete.";
+        error = WithEncoderLog("ffmpeg stopped taking frames; the video is not complete.");
         return false;
     }
     return picture.path.empty() ||
@@ -191,10 +210,46 @@ bool PassOnPicture(bool wait)
     return true;
 }
 
+// The capture's hidden parts: the video's and its sound's, the muxed video
+// and ffmpeg's words. Also kept as plain C strings, for the signal handler.
+std::vector<std::string> PartsOfTheVideo()
+{
+    const CaptureState& s = S();
+    if (s.videoPath.empty()) return {};
+    return {s.silentVideoPath, s.soundPath, part_file::PartPathOf(s.soundPath), s.muxedPath, s.encoderLog};
+}
+
+constexpr size_t kMaxParts = 6;
+char g_parts[kMaxParts][4096];
+
+void KeepPartsForTheSignalHandler()
+{
+    std::vector<std::string> parts = PartsOfTheVideo();
+    if (!S().framesDir.empty()) parts.push_back(part_file::PartPathOf(S().framesDir + "/audio.wav"));
+    for (size_t i = 0; i < kMaxParts; ++i) {
+        const std::string part = i < parts.size() && parts[i].size() < sizeof g_parts[i] ? parts[i] : std::string();
+        std::memcpy(g_parts[i], part.c_str(), part.size() + 1);
+    }
+}
+
 void RemoveParts()
 {
-    for (const std::string* part : {&S().silentVideoPath, &S().soundPath, &S().muxedPath})
-        if (!part->empty()) ::unlink(part->c_str());
+    for (const std::string& part : PartsOfTheVideo()) ::unlink(part.c_str());
+}
+
+// Parts that a capture killed outright (SIGKILL, a power cut) left in the
+// frames folder: pictures and sound that never took their names.
+void RemoveStalePartsOfFrames(const std::string& folder)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        const bool picture = name.rfind(".frame-", 0) == 0 && name.size() > 9 &&
+                             name.compare(name.size() - 9, 9, ".png.part") == 0;
+        if (picture || name == ".audio.wav.part") ::unlink((folder + "/" + name).c_str());
+    }
+    ::closedir(dir);
 }
 
 // The signal that interrupted the capture (Ctrl-C's SIGINT, SIGTERM), or 0.
@@ -202,9 +257,19 @@ volatile std::sig_atomic_t g_interruption = 0;
 
 extern "C" void OnInterruption(int signal)
 {
-    g_interruption = signal;
-    // A second one ends the process at once, as it would without a capture.
+    if (!g_interruption) {
+        g_interruption = signal;
+        return;
+    }
+    // A second one ends the process at once, as it would without a capture,
+    // but not before the capture's hidden parts are gone.
+    for (const char* part : g_parts)
+        if (part[0]) ::unlink(part);
+    static const char text[] = "\nbralmond: interrupted again; the capture is not finished and its parts are removed.\n";
+    if (::write(STDERR_FILENO, text, sizeof text - 1) < 0) {
+    }
     ::signal(signal, SIG_DFL);
+    ::raise(signal);
 }
 
 // Until the capture is finished, an interruption ends it cleanly at the next
@@ -265,22 +330,31 @@ bool PrepareCapture(const runtime::Options& options, std::string& message)
                       (IsFolder(folder) ? "the folder is not writable." : "no such folder.");
             return false;
         }
+        if (IsFolder(options.capturePath)) {
+            message = "cannot write the video " + options.capturePath + ": a folder has that name.";
+            return false;
+        }
         s.videoPath = options.capturePath;
-        // The parts are hidden files beside the video, on the same disk.
+        // The parts are hidden files beside the video, on the same disk; any
+        // that a killed capture of the same name left behind go first.
         const std::string stem = (folder == "." ? std::string() : folder + "/") + "." + NameOf(s.videoPath);
         s.silentVideoPath = stem + ".video-part";
         s.soundPath = stem + ".sound-part.wav";
         s.muxedPath = stem + ".muxed-part";
+        s.encoderLog = stem + ".ffmpeg-log";
+        RemoveParts();
     }
     if (!options.framesDir.empty()) {
         if (!IsFolder(options.framesDir) && ::mkdir(options.framesDir.c_str(), 0777) != 0) {
             message = "cannot make the folder for --frames " + options.framesDir + ": " + std::strerror(errno);
             return false;
         }
+        RemoveStalePartsOfFrames(options.framesDir);
         if (!OpenWav(s.framesSound, options.framesDir + "/audio.wav", bass_host::kPlayedAudioRate, 2, message))
             return false;
         s.framesDir = options.framesDir;
     }
+    KeepPartsForTheSignalHandler();
     s.pictures = std::make_unique<PictureQueue>(WritePicture);
     // A dead ffmpeg shows as a failed write, not as a signal that ends the show.
     ::signal(SIGPIPE, SIG_IGN);
@@ -313,10 +387,11 @@ void CaptureFrame(IDirect3DDevice8* device, double musicSeconds)
     const double fps = runtime::CurrentOptions().fps;
     const uint64_t frame = runtime::PresentedFrames();
     bass_host::RenderPlayedAudio(static_cast<double>(frame) / fps, static_cast<double>(frame + 1) / fps, s.sound);
-    if ((s.videoSound.file && !AppendWav(s.videoSound, s.sound)) ||
-        (s.framesSound.file && !AppendWav(s.framesSound, s.sound))) {
-        Fail("cannot write the sound of the capture.");
-        return;
+    for (WavWriter* wav : {&s.videoSound, &s.framesSound}) {
+        if (wav->file && !AppendWav(*wav, s.sound)) {
+            Fail("cannot write the sound of the capture: " + wav->error + ".");
+            return;
+        }
     }
     ++s.frames;
     s.lastMusic = musicSeconds;
@@ -344,7 +419,7 @@ bool FinishCapture(std::string& message)
     s.active = false;
     bool ok = !s.failed;
     if (s.framesSound.file && !CloseWav(s.framesSound) && ok) {
-        message = "cannot write " + s.framesDir + "/audio.wav";
+        message = "cannot write " + s.framesDir + "/audio.wav: " + s.framesSound.error;
         ok = false;
     }
     if (!s.videoPath.empty()) {
@@ -353,13 +428,13 @@ bool FinishCapture(std::string& message)
             std::string why;
             const int status = WaitForProcess(s.encoder, why);
             if (status != 0 && ok) {
-                message = "ffmpeg could not encode the video (" +
-                          (status < 0 ? why : "exit status " + std::to_string(status)) + ").";
+                message = WithEncoderLog("ffmpeg could not encode the video (" +
+                                         (status < 0 ? why : "exit status " + std::to_string(status)) + ").");
                 ok = false;
             }
         }
         if (ok && !soundOk) {
-            message = "cannot write the sound of the capture to " + s.soundPath;
+            message = "cannot write the sound of the capture to " + s.soundPath + ": " + s.videoSound.error;
             ok = false;
         }
         if (ok && s.frames == 0) {
@@ -370,13 +445,14 @@ bool FinishCapture(std::string& message)
             // The video takes its name only when it is whole, so that the
             // name never shows a half-written file.
             std::string why;
-            const int status =
-                RunProcess(AddSoundCommand(s.ffmpeg, *s.format, s.silentVideoPath, s.soundPath, s.muxedPath), why);
+            const int status = RunProcess(
+                AddSoundCommand(s.ffmpeg, *s.format, s.silentVideoPath, s.soundPath, s.muxedPath), why, s.encoderLog);
             if (status != 0 || g_interruption) {
                 message = g_interruption ? std::string("interrupted by ") + ::strsignal(g_interruption) +
                                                "; the capture is not finished."
-                                         : "ffmpeg could not write " + s.videoPath + " (" +
-                                               (status < 0 ? why : "exit status " + std::to_string(status)) + ").";
+                                         : WithEncoderLog("ffmpeg could not write " + s.videoPath + " (" +
+                                                          (status < 0 ? why : "exit status " + std::to_string(status)) +
+                                                          ").");
                 ok = false;
             } else if (::rename(s.muxedPath.c_str(), s.videoPath.c_str()) != 0) {
                 message = "could not write " + s.videoPath + " (" + std::strerror(errno) + ").";
@@ -415,8 +491,8 @@ void ResetCapture()
         std::string ignored;
         WaitForProcess(s.encoder, ignored);
     }
-    CloseWav(s.videoSound);
-    CloseWav(s.framesSound);
+    DiscardWav(s.videoSound);
+    DiscardWav(s.framesSound);
     if (s.active) RemoveParts();
     s = CaptureState{};
 }

@@ -13,7 +13,9 @@
 #include "runtime.h"
 
 #include <SDL.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -21,6 +23,9 @@
 int main(int argc, char** argv)
 {
     host::BackTheHeapWithLargePages();
+    // A file-size limit makes a write fail (EFBIG) with its message and exit
+    // status 1, instead of killing the player silently halfway through a file.
+    ::signal(SIGXFSZ, SIG_IGN);
     // The show's facts come from the show itself; the host keeps no copy of its own.
     host::Install(host::TheShow());
     runtime::Options& options = runtime::CurrentOptions();
@@ -36,9 +41,14 @@ int main(int argc, char** argv)
         break;
     }
     if (!options.shots.empty()) {
+        // Found before the first frame rather than when the first shot is due.
         struct stat st;
-        if (::stat(options.outDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-            std::fprintf(stderr, "bralmond: the folder for --out does not exist: %s\n", options.outDir.c_str());
+        const char* problem = ::stat(options.outDir.c_str(), &st) != 0 ? "does not exist"
+                              : !S_ISDIR(st.st_mode)                     ? "is not a folder"
+                              : ::access(options.outDir.c_str(), W_OK | X_OK) != 0 ? "is not writable"
+                                                                                    : nullptr;
+        if (problem) {
+            std::fprintf(stderr, "bralmond: the folder for --out %s: %s\n", problem, options.outDir.c_str());
             return 2;
         }
     }

@@ -1,11 +1,42 @@
-// PNG output through libpng (see PngWriter.h).
+// PNG output through libpng (see PngWriter.h). The file is written under a
+// hidden part name and renamed when whole; libpng's writes go through our
+// own function, so that a failed write keeps the system's reason.
 #include "PngWriter.h"
+
+#include "PartFile.h"
 
 #include <png.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+namespace {
+
+struct Sink {
+    std::FILE* file;
+    int error;  // errno of the first failed write, 0 while all went well
+};
+
+void WriteBytes(png_structp png, png_bytep data, png_size_t length)
+{
+    auto* sink = static_cast<Sink*>(png_get_io_ptr(png));
+    if (std::fwrite(data, 1, length, sink->file) != length) {
+        sink->error = errno ? errno : EIO;
+        png_error(png, "write error");
+    }
+}
+
+void Flush(png_structp png)
+{
+    auto* sink = static_cast<Sink*>(png_get_io_ptr(png));
+    if (std::fflush(sink->file) != 0) {
+        sink->error = errno ? errno : EIO;
+        png_error(png, "write error");
+    }
+}
+
+}  // namespace
 
 bool WritePng(const std::string& path, const uint8_t* rgb, int width, int height, int compression,
               std::string& error, bool bottomUp)
@@ -14,20 +45,18 @@ bool WritePng(const std::string& path, const uint8_t* rgb, int width, int height
         error = "no picture to write to " + path;
         return false;
     }
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error = "cannot open " + path + " for writing: " + std::strerror(errno);
-        return false;
-    }
+    std::FILE* file = nullptr;
+    if (!part_file::Open(path, file, error)) return false;
+    Sink sink{file, 0};
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        error = "libpng failed while writing " + path;
+        part_file::Abandon(file, path);
+        error = "libpng failed while writing " + path + (sink.error ? std::string(": ") + std::strerror(sink.error) : "");
         return false;
     }
-    png_init_io(png, file);
+    png_set_write_fn(png, &sink, WriteBytes, Flush);
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     if (compression >= 0) png_set_compression_level(png, compression);
@@ -41,9 +70,5 @@ bool WritePng(const std::string& path, const uint8_t* rgb, int width, int height
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    if (std::fclose(file) != 0) {
-        error = "cannot finish writing " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    return part_file::Commit(file, path, error);
 }

@@ -33,7 +33,8 @@ std::string FindOnPath(const std::string& name)
     return {};
 }
 
-bool StartProcess(const std::vector<std::string>& argv, bool pipe, ChildProcess& child, std::string& message)
+bool StartProcess(const std::vector<std::string>& argv, bool pipe, ChildProcess& child, std::string& message,
+                  const std::string& errorLog)
 {
     child = ChildProcess{};
     if (argv.empty()) {
@@ -55,6 +56,9 @@ bool StartProcess(const std::vector<std::string>& argv, bool pipe, ChildProcess&
         posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
     else
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (!errorLog.empty())
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorLog.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                         0644);
     const int error = posix_spawn(&child.pid, argv[0].c_str(), &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (pipe) ::close(ends[0]);
@@ -113,10 +117,10 @@ int WaitForProcess(ChildProcess& child, std::string& message)
     return -1;
 }
 
-int RunProcess(const std::vector<std::string>& argv, std::string& message)
+int RunProcess(const std::vector<std::string>& argv, std::string& message, const std::string& errorLog)
 {
     ChildProcess child;
-    if (!StartProcess(argv, false, child, message)) return -1;
+    if (!StartProcess(argv, false, child, message, errorLog)) return -1;
     return WaitForProcess(child, message);
 }
 

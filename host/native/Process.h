@@ -22,9 +22,11 @@ struct ChildProcess {
 
 // Starts argv[0] (a path) with the arguments argv. With a pipe, the child's
 // standard input is a pipe whose write end is child.input; otherwise it reads
-// /dev/null. Standard output and error are shared with this process. False
-// with a message when the program cannot be started.
-bool StartProcess(const std::vector<std::string>& argv, bool pipe, ChildProcess& child, std::string& message);
+// /dev/null. Standard output is shared with this process, and so is standard
+// error unless errorLog names a file that the child's errors are added to.
+// False with a message when the program cannot be started.
+bool StartProcess(const std::vector<std::string>& argv, bool pipe, ChildProcess& child, std::string& message,
+                  const std::string& errorLog = {});
 
 // Writes all of data to fd, going on after interruptions; false when the
 // reader has gone (the pipe is broken) or the write fails.
@@ -36,6 +38,6 @@ int WaitForProcess(ChildProcess& child, std::string& message);
 
 // Starts argv without input and waits for it: its exit status, or -1 when it
 // could not be started or was killed (with a message).
-int RunProcess(const std::vector<std::string>& argv, std::string& message);
+int RunProcess(const std::vector<std::string>& argv, std::string& message, const std::string& errorLog = {});
 
 }  // namespace host

@@ -2,6 +2,8 @@
 // machine the port runs on, so samples are written as they lie in memory.
 #include "WavWriter.h"
 
+#include "PartFile.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -40,21 +42,25 @@ void Header(unsigned char* h, int rate, int channels, uint64_t dataBytes)
     Put32(h + 40, data);
 }
 
+// Marks the writer failed with the system's reason for the write that failed.
+void Failed(WavWriter& wav)
+{
+    if (!wav.failed) wav.error = std::strerror(errno ? errno : EIO);
+    wav.failed = true;
+}
+
 }  // namespace
 
 bool OpenWav(WavWriter& wav, const std::string& path, int rate, int channels, std::string& message)
 {
     wav = WavWriter{};
-    wav.file = std::fopen(path.c_str(), "wb");
-    if (!wav.file) {
-        message = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
+    if (!part_file::Open(path, wav.file, message)) return false;
+    wav.path = path;
     wav.rate = rate;
     wav.channels = channels;
     unsigned char header[44];
     Header(header, rate, channels, 0);
-    if (std::fwrite(header, sizeof header, 1, wav.file) != 1) wav.failed = true;
+    if (std::fwrite(header, sizeof header, 1, wav.file) != 1) Failed(wav);
     return true;
 }
 
@@ -62,7 +68,7 @@ bool AppendWav(WavWriter& wav, const std::vector<int16_t>& samples)
 {
     if (!wav.file || wav.failed) return false;
     if (!samples.empty() && std::fwrite(samples.data(), sizeof(int16_t), samples.size(), wav.file) != samples.size())
-        wav.failed = true;
+        Failed(wav);
     wav.dataBytes += samples.size() * sizeof(int16_t);
     return !wav.failed;
 }
@@ -72,11 +78,24 @@ bool CloseWav(WavWriter& wav)
     if (!wav.file) return !wav.failed;
     unsigned char header[44];
     Header(header, wav.rate, wav.channels, wav.dataBytes);
-    if (std::fseek(wav.file, 0, SEEK_SET) != 0 || std::fwrite(header, sizeof header, 1, wav.file) != 1)
+    if (!wav.failed && (std::fflush(wav.file) != 0 || std::fseek(wav.file, 0, SEEK_SET) != 0 ||
+                        std::fwrite(header, sizeof header, 1, wav.file) != 1))
+        Failed(wav);
+    if (wav.failed) {
+        part_file::Abandon(wav.file, wav.path);
+        return false;
+    }
+    std::string message;
+    if (!part_file::Commit(wav.file, wav.path, message)) {
         wav.failed = true;
-    if (std::fclose(wav.file) != 0) wav.failed = true;
-    wav.file = nullptr;
+        wav.error = message;
+    }
     return !wav.failed;
+}
+
+void DiscardWav(WavWriter& wav)
+{
+    if (wav.file) part_file::Abandon(wav.file, wav.path);
 }
 
 }  // namespace host

@@ -266,6 +266,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win)
         std::fprintf(stderr, "BASS: no audio output could be opened (%s); playing without sound.\n", reason.c_str());
         output = Output::WallClock;
     } else {
+        runtime::NoteFailureReason("audio device " + std::to_string(device) + ": " + reason);
         return FALSE;
     }
     std::lock_guard<std::mutex> guard(state.lock);
@@ -314,7 +315,10 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, void* file, DWORD offset, DWORD length, 
     // plays from its first piece while the rest is decoded, so that the show
     // does not wait for the whole file before its first frame.
     const HSTREAM handle = state.nextHandle;
-    if (!bass_side::Decode(handle, std::move(bytes), state.output == Output::Live, stream->sound)) return 0;
+    if (!bass_side::Decode(handle, std::move(bytes), state.output == Output::Live, stream->sound)) {
+        if (!mem) runtime::NoteFailureReason(std::string(static_cast<const char*>(file)) + ": holds no MPEG audio that can be played");
+        return 0;
+    }
 
     std::lock_guard<std::mutex> guard(state.lock);
     state.nextHandle = handle + 1;
@@ -449,6 +453,16 @@ bool CurrentStreamPosition(uint32_t& position, uint32_t& frequency, uint32_t& fl
     position = PositionFrame(state, state.current, *stream) * static_cast<DWORD>(BytesPerFrame(*stream));
     frequency = static_cast<uint32_t>(stream->sound.pcm.rate);
     flags = FlagsOf(*stream);
+    return true;
+}
+
+bool CurrentStreamLength(double& seconds)
+{
+    BassState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    const Stream* stream = Find(state, state.current);
+    if (!stream || stream->sound.decoding || stream->sound.pcm.rate <= 0) return false;
+    seconds = static_cast<double>(stream->sound.frames) / stream->sound.pcm.rate;
     return true;
 }
 

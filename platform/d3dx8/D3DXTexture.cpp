@@ -10,9 +10,12 @@
 
 #include "d3dx8_image.h"
 
+#include "runtime.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -34,6 +37,9 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes)
         bytes.resize(static_cast<size_t>(size));
         DWORD read = 0;
         ok = size == 0 || (ReadFile(file, bytes.data(), static_cast<DWORD>(size), &read, nullptr) && read == size);
+        if (!ok) runtime::NoteFailureReason(std::string(path) + ": could not be read whole");
+    } else {
+        runtime::NoteFailureReason(std::string(path) + ": larger than a picture can be (256 MiB) or of unknown size");
     }
     CloseHandle(file);
     return ok;
@@ -104,9 +110,13 @@ HRESULT WINAPI D3DXCreateTextureFromFileExA(IDirect3DDevice8* pDevice, LPCSTR pS
 
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(pSrcFile, bytes)) return D3DERR_NOTAVAILABLE;
+    // Opened and read; what the picture holds may still fail it.
     Image image;
     d3dx8_image::SourceInfo source;
-    if (!d3dx8_image::DecodeBmp(bytes.data(), bytes.size(), image, source)) return D3DXERR_INVALIDDATA;
+    if (!d3dx8_image::DecodeBmp(bytes.data(), bytes.size(), image, source)) {
+        runtime::NoteFailureReason(std::string(pSrcFile) + ": not a complete BMP picture that the loader reads");
+        return D3DXERR_INVALIDDATA;
+    }
 
     // The colour key turns matching texels into transparent black before scaling.
     bool hasAlpha = source.hasAlpha;

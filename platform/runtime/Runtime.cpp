@@ -1,6 +1,8 @@
 // The runtime's state (see runtime.h).
 #include "runtime.h"
 
+#include <string>
+
 #include <cmath>
 #include <ctime>
 
@@ -14,6 +16,7 @@ struct State {
     uint32_t tickOffset = 0;
     bool errorBoxShown = false;
     bool runFailed = false;
+    std::string fileProblem;
 };
 
 State& S()
@@ -94,6 +97,18 @@ void NoteRunFailed()
 bool RunFailed()
 {
     return S().runFailed;
+}
+
+void NoteFailureReason(const std::string& reason)
+{
+    S().fileProblem = reason;
+}
+
+std::string TakeFailureReason()
+{
+    std::string reason;
+    reason.swap(S().fileProblem);
+    return reason;
 }
 
 void ResetForTesting()

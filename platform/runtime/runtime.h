@@ -63,6 +63,15 @@ bool ErrorBoxShown();
 void NoteRunFailed();
 bool RunFailed();
 
+// Why what the stand-ins were last asked for (a data file, the sound device)
+// could not be had, in the system's words ("Data/Cred2.bmp: Permission
+// denied"): noted when a file cannot be opened, read or decoded, cleared (an
+// empty reason) when one is, and shown by an error message box after the
+// system's own text.
+void NoteFailureReason(const std::string& reason);
+// The reason noted, which is then forgotten; empty when there is none.
+std::string TakeFailureReason();
+
 // Tests: every piece of state back to its start, with the options of a
 // headless run (tests need no display and no sound device).
 void ResetForTesting();

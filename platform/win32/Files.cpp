@@ -4,6 +4,8 @@
 
 #include "win32_host.h"
 
+#include "runtime.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
@@ -11,6 +13,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <set>
 #include <string>
@@ -118,13 +121,19 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     // file's place is refused as a missing file would be. The file is opened
     // without blocking and checked before anything is read, so that a FIFO
     // with no writer cannot hang the open or the first read.
+    // A failure's reason is kept for the error message that follows it.
     const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0644);
-    if (fd < 0) return INVALID_HANDLE_VALUE;
-    struct stat st;
+    if (fd < 0) {
+        runtime::NoteFailureReason(path + ": " + std::strerror(errno));
+        return INVALID_HANDLE_VALUE;
+    }
+    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        runtime::NoteFailureReason(path + (S_ISDIR(st.st_mode) ? ": is a folder" : ": is not a plain file"));
         ::close(fd);
         return INVALID_HANDLE_VALUE;
     }
+    runtime::NoteFailureReason({});
     auto* file = new FileHandle{fd};
     std::lock_guard<std::mutex> lock(HandlesMutex());
     LiveHandles().insert(file);

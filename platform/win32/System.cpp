@@ -19,9 +19,13 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
     const char* text = lpText ? lpText : "";
     if (call_log::Enabled()) call_log::Record(std::string("MessageBoxA ") + caption + ": " + text);
     std::fprintf(stderr, "%s: %s\n", caption, text);
+    const UINT icon = uType & 0xF0;
+    // The system's own text stands as it is; the reason, where a stand-in
+    // knows one, follows it on stderr.
+    const std::string reason = icon == MB_ICONERROR ? runtime::TakeFailureReason() : std::string();
+    if (!reason.empty()) std::fprintf(stderr, "%s: the reason: %s\n", caption, reason.c_str());
     std::fflush(stderr);
 
-    const UINT icon = uType & 0xF0;
     if (icon == MB_ICONERROR) runtime::NoteErrorBox();
     display::ShowMessage(caption, text, icon, display::SurfaceOfWindow(hWnd));
     return IDOK;

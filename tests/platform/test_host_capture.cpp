@@ -9,10 +9,12 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -280,6 +282,57 @@ TEST(WavFiles, AFileThatCannotBeMadeIsRefusedWithItsName)
     EXPECT_FALSE(host::OpenWav(wav, "/nonexistent/folder/a.wav", 44100, 2, message));
     EXPECT_NE(message.find("/nonexistent/folder/a.wav"), std::string::npos) << message;
     EXPECT_FALSE(host::AppendWav(wav, {1, 2}));
+}
+
+TEST(WavFiles, AFileThatCannotBeWrittenWholeNeverTakesItsName)
+{
+    // A size limit set in this process, the write failing (EFBIG) rather than
+    // the limit's signal ending the process; then a full disk (the part's
+    // place taken by /dev/full). Each time the reason is kept, and neither a
+    // half-written file nor its part is left; a user's older file of that
+    // name stays as it was.
+    const fs::path dir = TempFolder("wavlimit");
+    const std::string path = (dir / "audio.wav").string();
+    std::ofstream(path) << "the user's own";
+    const std::vector<int16_t> second(88200, 1000);
+    std::string message;
+    host::WavWriter wav;
+    {
+        ::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit saved {};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        struct rlimit limited = saved;
+        limited.rlim_cur = 64 * 1024;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        ASSERT_TRUE(host::OpenWav(wav, path, 44100, 2, message)) << message;
+        bool appended = true;
+        for (int i = 0; i < 4 && appended; ++i) appended = host::AppendWav(wav, second);
+        const bool closed = host::CloseWav(wav);
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+        ::signal(SIGXFSZ, SIG_DFL);
+        EXPECT_FALSE(appended);
+        EXPECT_FALSE(closed);
+        EXPECT_EQ(wav.error, std::strerror(EFBIG));
+    }
+    EXPECT_EQ(FileBytes(path).size(), std::string("the user's own").size());
+    EXPECT_FALSE(fs::exists(dir / ".audio.wav.part"));
+
+    fs::create_symlink("/dev/full", dir / ".audio.wav.part");
+    ASSERT_TRUE(host::OpenWav(wav, path, 44100, 2, message)) << message;
+    host::AppendWav(wav, second);
+    EXPECT_FALSE(host::CloseWav(wav));
+    EXPECT_EQ(wav.error, std::strerror(ENOSPC));
+    EXPECT_EQ(FileBytes(path).size(), std::string("the user's own").size());
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / ".audio.wav.part")));
+
+    // Discarded, it never takes its name either.
+    fs::remove(path);
+    ASSERT_TRUE(host::OpenWav(wav, path, 44100, 2, message)) << message;
+    host::AppendWav(wav, {1, 2});
+    host::DiscardWav(wav);
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_FALSE(fs::exists(dir / ".audio.wav.part"));
+    fs::remove_all(dir);
 }
 
 // --- Progress -------------------------------------------------------------------

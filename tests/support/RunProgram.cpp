@@ -21,13 +21,20 @@ fs::path BuiltProgram(const std::string& name)
     return fs::path(dir ? dir : BRALMOND_BUILD_DIR) / name;
 }
 
-Result Run(const fs::path& program, const std::string& arguments, const fs::path& dir)
+std::string AsAnOrdinaryUser()
+{
+    return ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
+}
+
+Result Run(const fs::path& program, const std::string& arguments, const fs::path& dir, const std::string& prelude,
+           const std::string& runner)
 {
     const fs::path errFile = dir / ".stderr.txt";
     // The shell gives way to the program (exec), so that the process waited
     // for, and whose resources are counted, is the program itself.
-    const std::string command = "cd '" + dir.string() + "' && exec '" + program.string() + "' " + arguments +
-                                " > /dev/null 2> '" + errFile.string() + "' < /dev/null";
+    const std::string command = "cd '" + dir.string() + "' && " + (prelude.empty() ? "" : prelude + " && ") +
+                                "exec " + runner + " '" + program.string() + "' " + arguments + " > /dev/null 2> '" +
+                                errFile.string() + "' < /dev/null";
     Result result;
     const auto started = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();

@@ -17,7 +17,14 @@ struct Result {
 // The path of a program in the build folder (the build folder, or BRALMOND_BINARY_DIR when set).
 std::filesystem::path BuiltProgram(const std::string& name);
 
-// Runs program with arguments (a shell-quoted string) in dir.
-Result Run(const std::filesystem::path& program, const std::string& arguments, const std::filesystem::path& dir);
+// Runs program with arguments (a shell-quoted string) in dir. A prelude is a
+// shell command run first in the same shell ("ulimit -f 100"), and a runner
+// a command the program is started through ("setpriv --reuid=65534 ...").
+Result Run(const std::filesystem::path& program, const std::string& arguments, const std::filesystem::path& dir,
+           const std::string& prelude = {}, const std::string& runner = {});
+
+// A runner that starts the program as an unprivileged user (nobody) when
+// the tests run as root, whom permissions do not stop; empty otherwise.
+std::string AsAnOrdinaryUser();
 
 }  // namespace run_program

@@ -29,6 +29,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -413,10 +414,13 @@ TEST_F(Capture, WithoutFfmpegTheCaptureRefusesToStart)
 
 TEST_F(Capture, AnOutputFfmpegCannotWriteFailsTheRun)
 {
-    fs::create_directories(*folder / "taken.mp4");  // a folder where the video should go
+    // A folder where the video should go is found before the first frame.
+    fs::create_directories(*folder / "taken.mp4");
     auto result = Bralmond("--capture taken.mp4 --fps 10 --until 0.5 --size 160x120");
     EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.stderrText.find("could not write taken.mp4"), std::string::npos) << result.stderrText;
+    EXPECT_NE(result.stderrText.find("cannot write the video taken.mp4: a folder has that name."), std::string::npos)
+        << result.stderrText;
+    EXPECT_EQ(result.stderrText.find("frame "), std::string::npos) << "no frame was rendered";
     EXPECT_EQ(HiddenFiles(*folder), 0) << "the parts of the capture are removed";
 
     result = Bralmond("--capture missing/video.mp4 --until 0.5");
@@ -451,6 +455,54 @@ TEST_F(Capture, AnInterruptedCaptureLeavesNoVideoAndNoPartsBehind)
         EXPECT_FALSE(fs::exists(*folder / "stopped.mp4"));
         EXPECT_EQ(HiddenFiles(*folder), 0) << "the parts of the capture are removed";
     }
+}
+
+TEST_F(Capture, ASecondInterruptAndTheNextCaptureLeaveNoPartsBehind)
+{
+    // Two signals in a row: the second comes while the first is still ending
+    // the capture (the encoder finishing), and ends the process at once.
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::chdir(folder->c_str()) != 0) ::_exit(99);
+        ::freopen("twice.txt", "w", stderr);
+        ::execl(run_program::BuiltProgram("bralmond").c_str(), "bralmond", "--capture", "twice.mp4", "--fps", "10",
+                "--size", "160x120", nullptr);
+        ::_exit(98);
+    }
+    for (int i = 0; i < 600 && !fs::exists(*folder / ".twice.mp4.video-part"); ++i) ::usleep(50000);
+    EXPECT_TRUE(fs::exists(*folder / ".twice.mp4.video-part"));
+    ::kill(pid, SIGINT);
+    ::usleep(2000);
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    std::ifstream told(*folder / "twice.txt");
+    const std::string text((std::istreambuf_iterator<char>(told)), std::istreambuf_iterator<char>());
+    fs::remove(*folder / "twice.txt");
+    // The capture is still ending (the encoder finishing) when the second one comes.
+    EXPECT_NE(text.find("interrupted again; the capture is not finished and its parts are removed."),
+              std::string::npos)
+        << text;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_FALSE(fs::exists(*folder / "twice.mp4"));
+    EXPECT_EQ(HiddenFiles(*folder), 0) << "the parts of the capture are removed";
+
+    // Parts that a killed capture left (nothing can catch SIGKILL) go with the
+    // next capture of the same name, and of frames into the same folder.
+    for (const char* part : {".again.mp4.video-part", ".again.mp4.sound-part.wav", ".again.mp4.muxed-part"})
+        std::ofstream(*folder / part) << "left by a killed capture";
+    const fs::path frames = *folder / "again-frames";
+    fs::create_directories(frames);
+    std::ofstream(frames / ".frame-000003.png.part") << "left";
+    std::ofstream(frames / ".audio.wav.part") << "left";
+    const auto result = Bralmond("--capture again.mp4 --frames again-frames --fps 10 --until 0.5 --size 160x120");
+    ASSERT_EQ(result.status, 0) << result.stderrText;
+    EXPECT_TRUE(fs::exists(*folder / "again.mp4"));
+    EXPECT_EQ(HiddenFiles(*folder), 0);
+    EXPECT_EQ(HiddenFiles(frames), 0);
+    EXPECT_TRUE(fs::exists(frames / "frame-000004.png"));
+    EXPECT_TRUE(fs::exists(frames / "audio.wav"));
 }
 
 // --- The clocks of --start, in the process -----------------------------------
@@ -493,6 +545,9 @@ protected:
         options.outputWidth = 160;
         options.outputHeight = 120;
         options.start = start;
+        // The run ends after grabFrame; --until says so to the host, which
+        // would otherwise refuse a soundtrack too short for the whole show.
+        options.until = 41.95;
         Outcome outcome;
         bool first = true;
         host::SetFrameObserverForTesting([&](IDirect3DDevice8* device, double music) {

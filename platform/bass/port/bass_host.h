@@ -17,6 +17,10 @@ bool CurrentStreamPosition(uint32_t& position, uint32_t& frequency, uint32_t& fl
 // host seeks it to begin a live show at a later music time.
 uint32_t CurrentStream();
 
+// The length in seconds of the stream played last (the soundtrack), once it
+// is known: false while it is still being decoded, or when none plays.
+bool CurrentStreamLength(double& seconds);
+
 // Rate of the audio that RenderPlayedAudio makes; always stereo 16-bit.
 constexpr int kPlayedAudioRate = 44100;
 
