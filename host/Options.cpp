@@ -67,7 +67,8 @@ std::string UsageText()
 {
     const std::string size = std::to_string(Show().width) + " by " + std::to_string(Show().height);
     return "Usage: bralmond [options]\n"
-           "Plays the BRALMOND show; run it in the folder that holds Data/.\n"
+           "Plays the BRALMOND show. Its data is the Data folder in the working folder,\n"
+           "else $XDG_DATA_HOME/bralmond/Data, else the installed share/bralmond/Data.\n"
            "\n"
            "  --windowed         play in a window of " + size + " instead of full screen\n"
            "  --headless         render without a window or sound device on a virtual clock\n"
@@ -85,10 +86,17 @@ std::string UsageText()
            "  --count-pixels     with --stats, the pixels the draws fill (slows the run)\n"
            "  --frames DIR       render every frame as DIR/frame-NNNNNN.png and the sound as\n"
            "                     DIR/audio.wav; implies --headless\n"
+           "  --data DIR         read the show's data files from DIR instead\n"
+           "  --version          print the version\n"
            "  --help             show this text\n"
            "\n"
            "A capture starts at --start (default 0) and ends where the show ends or\n"
            "before the frame that reaches --until.\n";
+}
+
+std::string VersionText()
+{
+    return std::string("bralmond ") + BRALMOND_VERSION + "\n";
 }
 
 ParseResult ParseOptions(int argc, char** argv, runtime::Options& options, std::string& message)
@@ -105,6 +113,7 @@ ParseResult ParseOptions(int argc, char** argv, runtime::Options& options, std::
         };
         std::string v;
         if (arg == "--help" || arg == "-h") return ParseResult::Help;
+        if (arg == "--version") return ParseResult::Version;
         if (arg == "--windowed") {
             options.windowed = true;
         } else if (arg == "--headless") {
@@ -163,6 +172,13 @@ ParseResult ParseOptions(int argc, char** argv, runtime::Options& options, std::
             options.stats = true;
         } else if (arg == "--best") {
             options.bestQuality = true;
+        } else if (arg == "--data") {
+            if (!value(v)) return ParseResult::Error;
+            if (v.empty()) {
+                message = "Empty folder for --data.";
+                return ParseResult::Error;
+            }
+            options.dataFolder = v;
         } else if (arg == "--frames") {
             if (!value(v)) return ParseResult::Error;
             if (v.empty()) {

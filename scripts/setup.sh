@@ -12,6 +12,7 @@ PACKAGES=(
   ffmpeg libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
   clang libclang-rt-14-dev valgrind linux-perf
   emscripten node-acorn python3 chromium
+  desktop-file-utils man-db lintian dpkg-dev fakeroot xz-utils
 )
 
 missing=()

@@ -7,6 +7,7 @@
 
 #include "d3d8_host.h"
 #include "Capture.h"
+#include "DataFolder.h"
 #include "Options.h"
 #include "TheShow.h"
 #include "host.h"
@@ -34,6 +35,9 @@ int main(int argc, char** argv)
     case host::ParseResult::Help:
         std::fputs(host::UsageText().c_str(), stdout);
         return 0;
+    case host::ParseResult::Version:
+        std::fputs(host::VersionText().c_str(), stdout);
+        return 0;
     case host::ParseResult::Error:
         std::fprintf(stderr, "bralmond: %s\nTry 'bralmond --help'.\n", message.c_str());
         return 2;
@@ -51,6 +55,11 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "bralmond: the folder for --out %s: %s\n", problem, options.outDir.c_str());
             return 2;
         }
+    }
+
+    if (!host::FindDataFolder(options, message)) {
+        std::fprintf(stderr, "bralmond: %s\n", message.c_str());
+        return options.dataFolder != "Data" ? 2 : 1;
     }
 
     if (!host::PrepareCapture(options, message)) {

@@ -35,6 +35,11 @@ struct Options {
     bool stats = false;       // --stats: figures of the run on stderr at its end
     bool countPixels = false; // --count-pixels: the device counts the pixels its draws fill
     std::string framesDir;    // folder for numbered PNG frames and a WAV (--frames); empty: none
+    // The folder that holds the show's data files, which its own "Data\..."
+    // names are read from: a Data folder in the working folder unless the
+    // host found (or --data named) another. The user's own paths (--out,
+    // --capture, --frames) stay relative to the working folder.
+    std::string dataFolder = "Data";
 };
 
 // The options of this run: filled by the host's parser, read by everyone.

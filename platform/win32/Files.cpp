@@ -75,6 +75,10 @@ std::string ResolvePath(const char* windowsPath)
     std::string path(windowsPath);
     for (char& c : path)
         if (c == '\\') c = '/';
+    // The show's data folder, wherever the run found it.
+    const std::string& data = runtime::CurrentOptions().dataFolder;
+    if (data != "Data" && path.size() > 5 && ::strncasecmp(path.c_str(), "Data/", 5) == 0)
+        path = data + path.substr(4);
     if (path.empty() || Exists(path)) return path;
 
     // Walk the components, keeping each exact match and otherwise taking the

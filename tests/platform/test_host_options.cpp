@@ -1,9 +1,11 @@
 // Tests of the host's command line: every option, its defaults, and the
 // clear refusal of unknown or malformed options.
+#include "DataFolder.h"
 #include "Options.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -93,6 +95,37 @@ TEST(HostOptions, HelpIsRecognisedAndListsTheOptions)
     for (const char* option : {"--windowed", "--headless", "--fps", "--until", "--shots", "--out", "--size", "--start",
                                "--capture", "--frames"})
         EXPECT_NE(host::UsageText().find(option), std::string::npos) << option;
+}
+
+TEST(HostOptions, DataAndVersionAreRead)
+{
+    runtime::Options options;
+    std::string message;
+    EXPECT_EQ(options.dataFolder, "Data") << "by default, Data in the working folder";
+    ASSERT_EQ(Parse({"--data", "/srv/show"}, options, message), host::ParseResult::Run) << message;
+    EXPECT_EQ(options.dataFolder, "/srv/show");
+    EXPECT_EQ(Parse({"--data", ""}, options, message), host::ParseResult::Error);
+    EXPECT_EQ(Parse({"--version"}, options, message), host::ParseResult::Version);
+    EXPECT_EQ(host::VersionText().rfind("bralmond ", 0), 0u) << host::VersionText();
+}
+
+TEST(DataFolder, TheWorkingFolderFirstThenTheUsersThenTheInstalledShare)
+{
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    const std::string keep = saved ? saved : "";
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    ::setenv("XDG_DATA_HOME", "/home/viewer/data", 1);
+    EXPECT_EQ(host::DataFolderCandidates("/opt/show/bin/bralmond"),
+              (std::vector<std::string>{"Data", "/home/viewer/data/bralmond/Data", "/opt/show/share/bralmond/Data"}));
+    // Unset (or not absolute, which the XDG rules ignore): the default under HOME.
+    ::setenv("XDG_DATA_HOME", "relative", 1);
+    ::setenv("HOME", "/home/viewer", 1);
+    EXPECT_EQ(host::DataFolderCandidates("/usr/bin/bralmond")[1], "/home/viewer/.local/share/bralmond/Data");
+    ::setenv("HOME", home.c_str(), 1);
+    if (saved)
+        ::setenv("XDG_DATA_HOME", keep.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
 }
 
 TEST(HostOptions, UnknownAndMalformedOptionsAreRefusedWithAMessage)

@@ -21,6 +21,11 @@ fs::path BuiltProgram(const std::string& name)
     return fs::path(dir ? dir : BRALMOND_BUILD_DIR) / name;
 }
 
+std::string CMakeCommand()
+{
+    return BRALMOND_CMAKE;
+}
+
 std::string AsAnOrdinaryUser()
 {
     return ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";

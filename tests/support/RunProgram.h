@@ -17,6 +17,9 @@ struct Result {
 // The path of a program in the build folder (the build folder, or BRALMOND_BINARY_DIR when set).
 std::filesystem::path BuiltProgram(const std::string& name);
 
+// The cmake that configured the build (for installing it).
+std::string CMakeCommand();
+
 // Runs program with arguments (a shell-quoted string) in dir. A prelude is a
 // shell command run first in the same shell ("ulimit -f 100"), and a runner
 // a command the program is started through ("setpriv --reuid=65534 ...").

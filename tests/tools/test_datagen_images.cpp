@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "GlowLines.h"
+#include "Generator.h"
 #include "Image.h"
 
 using namespace datagen;
@@ -96,6 +97,27 @@ TEST(Image, PngWriterReportsWhereItCannotWrite)
     ASSERT_TRUE(WritePng(path, Image(5, 3), error)) << error;
     EXPECT_GT(std::filesystem::file_size(path), 30u);
     std::filesystem::remove(path);
+}
+
+TEST(Icon, TheTitleCardFitsASquareOnBlack)
+{
+    Image icon;
+    std::string error;
+    ASSERT_TRUE(MakeIcon(256, icon, error)) << error;
+    ASSERT_EQ(icon.width, 256);
+    ASSERT_EQ(icon.height, 256);
+    // The 4:3 card is 192 rows high, centred: 32 black rows above and below.
+    const auto rowSum = [&](int y) {
+        double sum = 0.0;
+        for (int x = 0; x < icon.width; ++x) sum += icon.At(x, y)[0] + icon.At(x, y)[1] + icon.At(x, y)[2];
+        return sum;
+    };
+    EXPECT_EQ(rowSum(0), 0.0);
+    EXPECT_EQ(rowSum(31), 0.0);
+    EXPECT_EQ(rowSum(255), 0.0);
+    double lit = 0.0;
+    for (int y = 32; y < 224; ++y) lit += rowSum(y);
+    EXPECT_GT(lit, 256.0 * 192 * 0.02) << "the title's letters and glow";
 }
 
 TEST(GlowLines, DistanceFieldFollowsTheStroke)

@@ -13,6 +13,7 @@
 #include "Output.h"
 #include "Preview.h"
 #include "Song.h"
+#include "Textures.h"
 
 namespace datagen {
 
@@ -162,7 +163,28 @@ int RunGenerator(const Options& options, std::FILE* log)
             std::fprintf(log, "preview %s\npreview %s\n", sheetPath.c_str(), soundPath.c_str());
         }
     }
+    if (!options.iconPath.empty() && !run.failed) {
+        Image icon;
+        if (!MakeIcon(256, icon, error) || !WritePng(options.iconPath, icon, error))
+            run.Fail(error);
+        else
+            std::fprintf(log, "icon   %s\n", options.iconPath.c_str());
+    }
     return run.failed ? 1 : 0;
+}
+
+bool MakeIcon(int side, Image& icon, std::string& error)
+{
+    const Font* font = SharedFont(error);
+    if (!font) return false;
+    const Image title = MakeTitle(*font);
+    const int height = side * title.height / title.width;
+    const Image scaled = Resize(title, side, height);
+    icon = Image(side, side);
+    const int top = (side - height) / 2;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < side; ++x) icon.Set(x, top + y, scaled.Get(x, y));
+    return true;
 }
 
 }  // namespace datagen

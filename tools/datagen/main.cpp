@@ -10,10 +10,11 @@ namespace {
 void Usage(std::FILE* out)
 {
     std::fprintf(out,
-                 "usage: datagen [--out DIR] [--force] [--preview DIR]\n"
+                 "usage: datagen [--out DIR] [--force] [--preview DIR] [--icon FILE]\n"
                  "  --out DIR      folder to write into (default: Data)\n"
                  "  --force        replace files that are already there\n"
-                 "  --preview DIR  also write contact_sheet.png and soundtrack.png into DIR\n");
+                 "  --preview DIR  also write contact_sheet.png and soundtrack.png into DIR\n"
+                 "  --icon FILE    also write the show's icon, 256x256 pixels, as a PNG file\n");
 }
 }  // namespace
 
@@ -24,8 +25,8 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "--force") {
             options.force = true;
-        } else if ((arg == "--out" || arg == "--preview") && i + 1 < argc) {
-            (arg == "--out" ? options.outDir : options.previewDir) = argv[++i];
+        } else if ((arg == "--out" || arg == "--preview" || arg == "--icon") && i + 1 < argc) {
+            (arg == "--out" ? options.outDir : arg == "--preview" ? options.previewDir : options.iconPath) = argv[++i];
         } else if (arg == "--help" || arg == "-h") {
             Usage(stdout);
             return 0;

@@ -29,8 +29,10 @@ void PostToAllWindows(UINT message, WPARAM wParam, LPARAM lParam);
 namespace win32_host {
 
 // Turns a Windows file name into the POSIX path that names the same file:
-// `\` becomes `/`, and when the exact name does not exist each component is
-// matched case-insensitively against the real directory entries.
+// `\` becomes `/`, a name in the show's "Data" folder is read from the run's
+// data folder (runtime::Options::dataFolder), and when the exact name does
+// not exist each component is matched case-insensitively against the real
+// directory entries.
 std::string ResolvePath(const char* windowsPath);
 
 }  // namespace win32_host
