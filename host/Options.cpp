@@ -111,6 +111,17 @@ ParseResult ParseOptions(int argc, char** argv, runtime::Options& options, std::
             out = argv[++i];
             return true;
         };
+        // A folder's name: present and not empty.
+        auto folder = [&](std::string& out) {
+            std::string name;
+            if (!value(name)) return false;
+            if (name.empty()) {
+                message = "Empty folder for " + arg + ".";
+                return false;
+            }
+            out = name;
+            return true;
+        };
         std::string v;
         if (arg == "--help" || arg == "-h") return ParseResult::Help;
         if (arg == "--version") return ParseResult::Version;
@@ -140,12 +151,7 @@ ParseResult ParseOptions(int argc, char** argv, runtime::Options& options, std::
                 return ParseResult::Error;
             }
         } else if (arg == "--out") {
-            if (!value(v)) return ParseResult::Error;
-            if (v.empty()) {
-                message = "Empty folder for --out.";
-                return ParseResult::Error;
-            }
-            options.outDir = v;
+            if (!folder(options.outDir)) return ParseResult::Error;
         } else if (arg == "--size") {
             if (!value(v)) return ParseResult::Error;
             if (!ParseSize(v, options.outputWidth, options.outputHeight)) {
@@ -173,19 +179,9 @@ ParseResult ParseOptions(int argc, char** argv, runtime::Options& options, std::
         } else if (arg == "--best") {
             options.bestQuality = true;
         } else if (arg == "--data") {
-            if (!value(v)) return ParseResult::Error;
-            if (v.empty()) {
-                message = "Empty folder for --data.";
-                return ParseResult::Error;
-            }
-            options.dataFolder = v;
+            if (!folder(options.dataFolder)) return ParseResult::Error;
         } else if (arg == "--frames") {
-            if (!value(v)) return ParseResult::Error;
-            if (v.empty()) {
-                message = "Empty folder for --frames.";
-                return ParseResult::Error;
-            }
-            options.framesDir = v;
+            if (!folder(options.framesDir)) return ParseResult::Error;
         } else {
             message = "Unknown option: " + arg;
             return ParseResult::Error;
