@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <initializer_list>
 #include <sstream>
 
 namespace host {
@@ -61,6 +62,41 @@ bool ParseShots(const std::string& text, std::vector<runtime::Shot>& shots)
     return !shots.empty() && text.back() != ',';
 }
 
+// A whole number that is one of `allowed`.
+bool ParseChoice(const std::string& text, std::initializer_list<int> allowed, int& value)
+{
+    double number;
+    if (!ParseNumber(text, number) || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    for (int choice : allowed)
+        if (number == choice) {
+            value = choice;
+            return true;
+        }
+    return false;
+}
+
+// A texture filter level: "bilinear", "trilinear", "anisotropic" (the
+// device's most) or "anisotropic=N".
+bool ParseFilter(const std::string& text, runtime::Options& options)
+{
+    const std::string kAnisotropic = "anisotropic";
+    if (text == "bilinear" || text == "trilinear") {
+        options.filter = text == "bilinear" ? runtime::TextureFilter::Bilinear : runtime::TextureFilter::Trilinear;
+        options.anisotropy = 0;
+        return true;
+    }
+    if (text.compare(0, kAnisotropic.size(), kAnisotropic) != 0) return false;
+    int anisotropy = 0;
+    if (text.size() > kAnisotropic.size() &&
+        (text[kAnisotropic.size()] != '=' ||
+         !ParseChoice(text.substr(kAnisotropic.size() + 1), {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16},
+                      anisotropy)))
+        return false;
+    options.filter = runtime::TextureFilter::Anisotropic;
+    options.anisotropy = anisotropy;
+    return true;
+}
+
 }  // namespace
 
 std::string UsageText()
@@ -87,6 +123,15 @@ std::string UsageText()
            "  --frames DIR       render every frame as DIR/frame-NNNNNN.png and the sound as\n"
            "                     DIR/audio.wav; implies --headless\n"
            "  --data DIR         read the show's data files from DIR instead\n"
+           "\n"
+           "Picture quality (the show's own picture without them):\n"
+           "  --msaa N           antialias edges with N samples a pixel (2, 4 or 8, as far as\n"
+           "                     the graphics device allows)\n"
+           "  --supersample N    render N times larger a side (2, 3 or 4) and reduce the picture\n"
+           "  --filter [LEVEL]   filter textures: bilinear, trilinear, anisotropic (the default:\n"
+           "                     the device's most) or anisotropic=N (N from 2 to 16)\n"
+           "  --best-picture     for videos: --supersample 2 --filter anisotropic\n"
+           "\n"
            "  --version          print the version\n"
            "  --help             show this text\n"
            "\n"
@@ -180,6 +225,36 @@ ParseResult ParseOptions(int argc, char** argv, runtime::Options& options, std::
             options.bestQuality = true;
         } else if (arg == "--data") {
             if (!folder(options.dataFolder)) return ParseResult::Error;
+        } else if (arg == "--msaa") {
+            if (!value(v)) return ParseResult::Error;
+            if (!ParseChoice(v, {2, 4, 8}, options.msaa)) {
+                message = "Invalid number of samples for --msaa (2, 4 or 8): " + v;
+                return ParseResult::Error;
+            }
+        } else if (arg == "--supersample") {
+            if (!value(v)) return ParseResult::Error;
+            if (!ParseChoice(v, {2, 3, 4}, options.supersample)) {
+                message = "Invalid factor for --supersample (2, 3 or 4): " + v;
+                return ParseResult::Error;
+            }
+        } else if (arg == "--filter" || arg.compare(0, 9, "--filter=") == 0) {
+            // The level is optional: "--filter", "--filter trilinear" or "--filter=trilinear".
+            if (arg != "--filter") {
+                v = arg.substr(9);
+            } else if (i + 1 < argc && argv[i + 1][0] != '-' && argv[i + 1][0] != '\0') {
+                v = argv[++i];
+            } else {
+                v = "anisotropic";
+            }
+            if (!ParseFilter(v, options)) {
+                message = "Invalid level for --filter (bilinear, trilinear, anisotropic or anisotropic=N with N from 2 "
+                          "to 16): " + v;
+                return ParseResult::Error;
+            }
+        } else if (arg == "--best-picture") {
+            options.supersample = 2;
+            options.filter = runtime::TextureFilter::Anisotropic;
+            options.anisotropy = 0;
         } else if (arg == "--frames") {
             if (!folder(options.framesDir)) return ParseResult::Error;
         } else {

@@ -8,6 +8,7 @@
 
 #include "GlContext.h"
 #include "Hooks.h"
+#include "PictureQuality.h"
 #include "Presentation.h"
 #include "d3d8_host.h"
 
@@ -17,7 +18,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace d3d8_device {
 
@@ -220,20 +223,38 @@ HRESULT Create(HWND focusWindow, DWORD behaviourFlags, D3DPRESENT_PARAMETERS& pa
     if (!gl_context::OnWindow()) window = nullptr;
     int width = options.outputWidth > 0 ? options.outputWidth : static_cast<int>(params.BackBufferWidth);
     int height = options.outputHeight > 0 ? options.outputHeight : static_cast<int>(params.BackBufferHeight);
-    gl_backend::Target target;
+    const picture_quality::DrawSurface surface = picture_quality::SurfaceFor(options);
+    std::string reason;
+    if (!picture_quality::DeviceAllows(surface, width, height, reason)) {
+        std::fprintf(stderr, "d3d8: %s\n", reason.c_str());
+        runtime::NoteFailureReason(reason);
+        return D3DERR_NOTAVAILABLE;
+    }
+    gl_backend::Target target, drawTarget;
     if (!gl_backend::CreateTarget(target, width, height)) return D3DERR_OUTOFVIDEOMEMORY;
+    if (surface.OwnPicture() &&
+        !gl_backend::CreateTarget(drawTarget, width * surface.factor, height * surface.factor, surface.samples)) {
+        gl_backend::DestroyTarget(target);
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
+    if (options.filter == runtime::TextureFilter::Anisotropic && gl_backend::MaxAnisotropy() <= 1.0f)
+        std::fprintf(stderr, "d3d8: this graphics device filters textures without anisotropy: --filter anisotropic "
+                             "is trilinear here\n");
     gl_backend::CountPixels(options.countPixels);
-    *ppDevice = new Device(params, window, target);
+    *ppDevice = new Device(params, window, target, drawTarget, surface.factor);
     return D3D_OK;
 }
 
-Device::Device(const D3DPRESENT_PARAMETERS& params, SDL_Window* window, const gl_backend::Target& target)
-    : params_(params), window_(window), target_(target)
+Device::Device(const D3DPRESENT_PARAMETERS& params, SDL_Window* window, const gl_backend::Target& target,
+               const gl_backend::Target& drawTarget, int factor)
+    : params_(params), window_(window), target_(target), drawTarget_(drawTarget), factor_(factor)
 {
     ++d3d8_hooks::liveDevices;
     // The back buffer fills the largest centred region of the target that
     // keeps its aspect; the rest stays black.
     picture_ = presentation::Letterbox(target.width, target.height, params.BackBufferWidth, params.BackBufferHeight);
+    drawPicture_ = gl_backend::Rect{picture_.x * factor, picture_.y * factor, picture_.width * factor,
+                                    picture_.height * factor};
     SetDefaults();
 }
 
@@ -243,6 +264,7 @@ Device::~Device()
     gl_backend::FinishFrames();
     for (gl_backend::Target& spare : spareTargets_) gl_backend::DestroyTarget(spare);
     gl_backend::DestroyTarget(target_);
+    gl_backend::DestroyTarget(drawTarget_);
     --d3d8_hooks::liveDevices;
 }
 
@@ -329,6 +351,12 @@ HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDe
     call_log::Record("Present");
     if (pSourceRect || pDestRect || hDestWindowOverride || pDirtyRegion)
         d3d8_warn::Unsupported("Present with source or destination rectangles, another window or a dirty region");
+    if (drawTarget_.framebuffer) {
+        // The drawn picture, reduced into a target that no read-back waits on.
+        if (switchPending_) TakeFreeColourBuffer();
+        switchPending_ = false;
+        gl_backend::Reduce(drawTarget_, drawPicture_, target_, picture_, factor_);
+    }
     if (d3d8_hooks::Current().lostState != D3D_OK) {
         // Nothing is shown, but time goes on as it would for a real lost
         // device: a headless run's virtual clock must not stall on it.
@@ -367,7 +395,8 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
     if (levels == 0 || levels > fullChain) levels = fullChain;
     if (d3d8_hooks::Current().failCreateTexture) return D3DERR_OUTOFVIDEOMEMORY;
     const unsigned name =
-        gl_backend::CreateTexture(format, static_cast<int>(width), static_cast<int>(height), static_cast<int>(levels));
+        gl_backend::CreateTexture(format, static_cast<int>(width), static_cast<int>(height), static_cast<int>(levels),
+                                  picture_quality::NeedsWholeMipChains(runtime::CurrentOptions()));
     if (!name) return D3DERR_OUTOFVIDEOMEMORY;
     *ppTexture = new Texture(this, width, height, levels, usage, format, pool, name);
     return D3D_OK;
@@ -418,34 +447,45 @@ HRESULT Device::EndScene()
 gl_backend::Rect Device::ToTarget(LONG x, LONG y, LONG width, LONG height) const
 {
     // Back-buffer pixels, origin top left, to target pixels, origin bottom left.
-    const double sx = static_cast<double>(picture_.width) / params_.BackBufferWidth;
-    const double sy = static_cast<double>(picture_.height) / params_.BackBufferHeight;
+    // The target's pixels are counted in the picture drawn into (drawPicture_
+    // is picture_ itself without forced quality).
+    const gl_backend::Rect& picture = drawPicture_;
+    const double sx = static_cast<double>(picture.width) / params_.BackBufferWidth;
+    const double sy = static_cast<double>(picture.height) / params_.BackBufferHeight;
     const LONG bottom = static_cast<LONG>(params_.BackBufferHeight) - (y + height);
     gl_backend::Rect r;
-    r.x = picture_.x + static_cast<int>(std::lround(x * sx));
-    r.y = picture_.y + static_cast<int>(std::lround(bottom * sy));
-    r.width = picture_.x + static_cast<int>(std::lround((x + width) * sx)) - r.x;
-    r.height = picture_.y + static_cast<int>(std::lround((bottom + height) * sy)) - r.y;
+    r.x = picture.x + static_cast<int>(std::lround(x * sx));
+    r.y = picture.y + static_cast<int>(std::lround(bottom * sy));
+    r.width = picture.x + static_cast<int>(std::lround((x + width) * sx)) - r.x;
+    r.height = picture.y + static_cast<int>(std::lround((bottom + height) * sy)) - r.y;
     return r;
+}
+
+bool Device::TakeFreeColourBuffer()
+{
+    size_t free = spareTargets_.size();
+    for (size_t i = 0; i < spareTargets_.size(); ++i)
+        if (!gl_backend::ReadPending(spareTargets_[i])) free = i;
+    gl_backend::Target next;
+    if (free < spareTargets_.size()) {
+        next = spareTargets_[free];
+        spareTargets_.erase(spareTargets_.begin() + static_cast<std::ptrdiff_t>(free));
+    } else if (!gl_backend::CreateTargetSharingDepth(next, target_)) {
+        return false;  // the same buffer goes on; the read waits for it
+    }
+    spareTargets_.push_back(target_);
+    target_ = next;
+    return true;
 }
 
 void Device::PrepareTarget(bool wholeColourClear)
 {
+    // The device's own picture is never read back: the target changes
+    // buffers when Present reduces into it.
+    if (drawTarget_.framebuffer) return;
     if (switchPending_) {
         switchPending_ = false;
-        // A colour buffer that no read-back waits on, or a new one.
-        size_t free = spareTargets_.size();
-        for (size_t i = 0; i < spareTargets_.size(); ++i)
-            if (!gl_backend::ReadPending(spareTargets_[i])) free = i;
-        gl_backend::Target next;
-        if (free < spareTargets_.size()) {
-            next = spareTargets_[free];
-            spareTargets_.erase(spareTargets_.begin() + static_cast<std::ptrdiff_t>(free));
-        } else if (!gl_backend::CreateTargetSharingDepth(next, target_)) {
-            return;  // drawing goes on in the same buffer; the read waits for it
-        }
-        spareTargets_.push_back(target_);
-        target_ = next;
+        if (!TakeFreeColourBuffer()) return;  // drawing goes on in the same buffer
         copyPending_ = true;
     }
     if (copyPending_ && !wholeColourClear) gl_backend::CopyColour(spareTargets_.back(), target_);
@@ -469,7 +509,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* pRects, DWORD flags, D3DCOLOR 
     if (count == 0) {
         // Without rectangles Direct3D clears the whole viewport.
         const gl_backend::Rect r = ToTarget(vx0, vy0, vx1 - vx0, vy1 - vy0);
-        gl_backend::Clear(target_, &r, 1, clearColour, colour, clearDepth, depth);
+        gl_backend::Clear(DrawTarget(), &r, 1, clearColour, colour, clearDepth, depth);
         if (clearDepth) depthAllOne_ = depth == 1.0f && wholeViewport;
         return D3D_OK;
     }
@@ -479,7 +519,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* pRects, DWORD flags, D3DCOLOR 
         const LONG x1 = std::min(pRects[i].x2, vx1), y1 = std::min(pRects[i].y2, vy1);
         if (x1 <= x0 || y1 <= y0) continue;
         const gl_backend::Rect r = ToTarget(x0, y0, x1 - x0, y1 - y0);
-        gl_backend::Clear(target_, &r, 1, clearColour, colour, clearDepth, depth);
+        gl_backend::Clear(DrawTarget(), &r, 1, clearColour, colour, clearDepth, depth);
     }
     return D3D_OK;
 }
@@ -945,10 +985,15 @@ void Device::BuildUniforms()
     // a half, as Wine does, so that edges through pixel centres keep
     // Direct3D's top-left rule. With an output larger than the back buffer
     // the rule applies to output pixels, as if the back buffer were that large.
+    // A supersampled or multisampled picture does not move: each output
+    // pixel x then gathers its samples from inside x to x + 1, so that a
+    // quad over whole pixels (the overlays, the fades) covers every sample
+    // of every pixel it covers and of no other.
     const gl_backend::Rect target = ToTarget(static_cast<LONG>(viewport_.X), static_cast<LONG>(viewport_.Y),
                                              static_cast<LONG>(viewport_.Width), static_cast<LONG>(viewport_.Height));
-    u.misc[2] = (2.0f * 63.0f / 128.0f) / static_cast<float>(std::max(target.width, 1));
-    u.misc[3] = (2.0f * 63.0f / 128.0f) / static_cast<float>(std::max(target.height, 1));
+    const float shift = drawTarget_.framebuffer ? 0.0f : 2.0f * 63.0f / 128.0f;
+    u.misc[2] = shift / static_cast<float>(std::max(target.width, 1));
+    u.misc[3] = shift / static_cast<float>(std::max(target.height, 1));
     // Lights are given in world space; the programs light in camera space.
     int slot = 0;
     for (const LightSlot& entry : lights_) {
@@ -1025,6 +1070,8 @@ bool Device::PrepareDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, UINT& verte
         s.mipFilter = ss[D3DTSS_MIPFILTER];
         s.maxMipLevel = ss[D3DTSS_MAXMIPLEVEL];
         s.borderColour = ss[D3DTSS_BORDERCOLOR];
+        s.maxAnisotropy = s.minFilter == D3DTEXF_ANISOTROPIC ? std::max<DWORD>(ss[D3DTSS_MAXANISOTROPY], 1) : 1;
+        picture_quality::ForceFiltering(s, runtime::CurrentOptions());
     }
     call.fvf = vertexShader_;
     call.primitive = static_cast<uint32_t>(type);
@@ -1045,7 +1092,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
     call.vertexBuffer = stream_->GlName();
     call.first = startVertex;
     PrepareTarget(false);
-    return gl_backend::Draw(target_, call) ? D3D_OK : D3DERR_INVALIDCALL;
+    return gl_backend::Draw(DrawTarget(), call) ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
 HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices, UINT startIndex,
@@ -1084,7 +1131,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT 
     call.indices = data;
     call.baseVertex = static_cast<int>(baseVertexIndex_);
     PrepareTarget(false);
-    return gl_backend::Draw(target_, call) ? D3D_OK : D3DERR_INVALIDCALL;
+    return gl_backend::Draw(DrawTarget(), call) ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
 HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* pVertexStreamZeroData,
@@ -1103,7 +1150,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
     call.userVertices = pVertexStreamZeroData;
     call.userBytes = static_cast<size_t>(vertexCount - 1) * vertexStreamZeroStride + VertexSize(vertexShader_);
     PrepareTarget(false);
-    return gl_backend::Draw(target_, call) ? D3D_OK : D3DERR_INVALIDCALL;
+    return gl_backend::Draw(DrawTarget(), call) ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
 }  // namespace d3d8_device

@@ -27,7 +27,8 @@ constexpr UINT kMaxPrimitiveCount = 0xFFFFF;  // reported in the caps, enforced 
 
 class Device final : public IDirect3DDevice8 {
 public:
-    Device(const D3DPRESENT_PARAMETERS& params, SDL_Window* window, const gl_backend::Target& target);
+    Device(const D3DPRESENT_PARAMETERS& params, SDL_Window* window, const gl_backend::Target& target,
+           const gl_backend::Target& drawTarget, int factor);
 
     ULONG AddRef() override;
     ULONG Release() override;
@@ -93,6 +94,12 @@ private:
     // Before drawing or clearing: switches colour buffers after a read-back,
     // and gives the new one the last picture unless wholeColourClear.
     void PrepareTarget(bool wholeColourClear);
+    // Takes a colour buffer that no read-back waits on (or a new one) as the
+    // target, keeping the last one as a spare; false when none can be had.
+    bool TakeFreeColourBuffer();
+    // Where draws go: the device's own larger or multisampled picture when
+    // the options ask for one, else the target.
+    const gl_backend::Target& DrawTarget() const { return drawTarget_.framebuffer ? drawTarget_ : target_; }
     // Counts the frame on the clock unless the present observer takes it.
     void FramePresented();
     void ReleaseBindings();
@@ -114,6 +121,12 @@ private:
     bool switchPending_ = false;
     bool copyPending_ = false;
     gl_backend::Rect picture_;  // where the back buffer lies in the target
+    // With forced picture quality: the picture drawn at factor_ times the
+    // target's size and/or multisampled, reduced into the target by Present,
+    // and where the back buffer lies in it (picture_ scaled by factor_).
+    gl_backend::Target drawTarget_;
+    gl_backend::Rect drawPicture_;
+    int factor_ = 1;
     bool inScene_ = false;
     bool depthAllOne_ = false;  // the whole depth buffer holds 1.0 since its last clear
 

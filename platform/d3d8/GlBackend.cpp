@@ -9,12 +9,19 @@
 // The side's OpenGL (native/ or web/): its header, and its shaders' dialect.
 #include "GlApi.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <deque>
 #include <string>
 #include <unordered_map>
 #include <utility>
+
+// EXT_texture_filter_anisotropic, where the side's header lacks its names.
+#ifndef GL_TEXTURE_MAX_ANISOTROPY_EXT
+#define GL_TEXTURE_MAX_ANISOTROPY_EXT 0x84FE
+#define GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT 0x84FF
+#endif
 
 namespace gl_backend {
 
@@ -95,6 +102,14 @@ struct Backend {
     std::deque<GLuint> pendingQueries;   // ended, result not taken yet
     uint64_t pixelsCounted = 0;
     uint64_t framesCounted = 0;
+    // Textures whose smaller levels the back end makes: the texture and its last uploaded level.
+    std::unordered_map<GLuint, int> completedChains;
+    float maxAnisotropy = 0.0f;  // 0: not asked yet
+    // Reducing a larger or multisampled picture: the program, its uniforms'
+    // locations, and the multisampled picture resolved at its own size.
+    GLuint reduceProgram = 0;
+    GLint reduceFrom = -1, reduceTo = -1, reduceFactor = -1;
+    Target resolved;
 };
 
 Backend& State()
@@ -226,6 +241,9 @@ GLuint Sampler(const SamplerState& state)
     glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, static_cast<GLint>(AddressMode(state.addressU)));
     glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, static_cast<GLint>(AddressMode(state.addressV)));
     glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, static_cast<float>(state.maxMipLevel));
+    if (state.maxAnisotropy > 1 && MaxAnisotropy() > 1.0f)
+        glSamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY_EXT,
+                            std::min(static_cast<float>(state.maxAnisotropy), MaxAnisotropy()));
 #ifndef BRALMOND_GLES
     float border[4];
     ColourToFloats(state.borderColour, border);
@@ -246,7 +264,7 @@ GLuint CompileShader(GLenum type, const std::string& source)
     if (!ok) {
         char log[2048] = {};
         glGetShaderInfoLog(shader, sizeof(log), nullptr, log);
-        std::fprintf(stderr, "d3d8: fixed-function %s shader failed to compile:\n%s\n%s\n",
+        std::fprintf(stderr, "d3d8: a %s shader failed to compile:\n%s\n%s\n",
                      type == GL_VERTEX_SHADER ? "vertex" : "fragment", log, text);
         glDeleteShader(shader);
         return 0;
@@ -254,17 +272,16 @@ GLuint CompileShader(GLenum type, const std::string& source)
     return shader;
 }
 
-Program BuildProgram(const PipelineKey& key)
+// Compiles and links a program from its two sources; 0, with the reason on
+// stderr, when either fails. `what` names it in the messages.
+GLuint LinkProgram(const std::string& vertexSource, const std::string& fragmentSource, const char* what)
 {
-    std::string vertexSource, fragmentSource;
-    fixed_function::GenerateSource(key, vertexSource, fragmentSource, gl_api::kDialect);
-    Program program;
     GLuint vertexShader = CompileShader(GL_VERTEX_SHADER, vertexSource);
     GLuint fragmentShader = CompileShader(GL_FRAGMENT_SHADER, fragmentSource);
     if (!vertexShader || !fragmentShader) {
         if (vertexShader) glDeleteShader(vertexShader);
         if (fragmentShader) glDeleteShader(fragmentShader);
-        return program;
+        return 0;
     }
     GLuint name = glCreateProgram();
     glAttachShader(name, vertexShader);
@@ -277,10 +294,20 @@ Program BuildProgram(const PipelineKey& key)
     if (!ok) {
         char log[2048] = {};
         glGetProgramInfoLog(name, sizeof(log), nullptr, log);
-        std::fprintf(stderr, "d3d8: fixed-function program failed to link:\n%s\n", log);
+        std::fprintf(stderr, "d3d8: %s program failed to link:\n%s\n", what, log);
         glDeleteProgram(name);
-        return program;
+        return 0;
     }
+    return name;
+}
+
+Program BuildProgram(const PipelineKey& key)
+{
+    std::string vertexSource, fragmentSource;
+    fixed_function::GenerateSource(key, vertexSource, fragmentSource, gl_api::kDialect);
+    Program program;
+    const GLuint name = LinkProgram(vertexSource, fragmentSource, "fixed-function");
+    if (!name) return program;
     GLuint block = glGetUniformBlockIndex(name, "FixedFunction");
     if (block != GL_INVALID_INDEX) glUniformBlockBinding(name, block, kUniformBinding);
     glUseProgram(name);
@@ -565,43 +592,67 @@ bool Initialise()
     return backend.usable;
 }
 
+// Errors left by earlier calls are taken first, so that the check after a
+// creation reports that creation's failure and nothing else.
+static void DiscardStaleErrors()
+{
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+}
+
 namespace {
 
-// The colour texture and framebuffer of a target, over the given depth
+// The colour buffer and framebuffer of a target, over the given depth
 // buffer; the whole target starts black, bars included.
 bool FinishTarget(Target& target)
 {
-    glGenTextures(1, &target.colour);
-    EditTexture(target.colour);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, target.width, target.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    DiscardStaleErrors();
+    if (target.samples > 0) {
+        glGenRenderbuffers(1, &target.colour);
+        glBindRenderbuffer(GL_RENDERBUFFER, target.colour);
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, target.samples, GL_RGBA8, target.width, target.height);
+    } else {
+        glGenTextures(1, &target.colour);
+        EditTexture(target.colour);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, target.width, target.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    }
     glGenFramebuffers(1, &target.framebuffer);
     BindDrawFramebuffer(target.framebuffer);
-    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target.colour, 0);
+    if (target.samples > 0)
+        glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, target.colour);
+    else
+        glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target.colour, 0);
     glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, target.depth);
-    const bool complete = glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    const bool complete =
+        glGetError() == GL_NO_ERROR && glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     if (!complete) {
-        std::fprintf(stderr, "d3d8: the %dx%d offscreen target is incomplete\n", target.width, target.height);
+        std::fprintf(stderr, "d3d8: the %dx%d offscreen target%s is incomplete\n", target.width, target.height,
+                     target.samples > 0 ? " with multisampling" : "");
         DestroyTarget(target);
         return false;
     }
     Rect all{0, 0, target.width, target.height};
-    Clear(target, &all, 1, true, 0xff000000u, target.ownsDepth, 1.0f);
+    Clear(target, &all, 1, true, 0xff000000u, target.ownsDepth && target.depth, 1.0f);
     return true;
 }
 
 }  // namespace
 
-bool CreateTarget(Target& target, int width, int height)
+bool CreateTarget(Target& target, int width, int height, int samples)
 {
     target = Target{};
     target.width = width;
     target.height = height;
+    target.samples = samples;
     glGenRenderbuffers(1, &target.depth);
     glBindRenderbuffer(GL_RENDERBUFFER, target.depth);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, width, height);
+    if (samples > 0)
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_DEPTH_COMPONENT16, width, height);
+    else
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, width, height);
     return FinishTarget(target);
 }
 
@@ -612,6 +663,7 @@ bool CreateTargetSharingDepth(Target& target, const Target& depthOf)
     target.height = depthOf.height;
     target.depth = depthOf.depth;
     target.ownsDepth = false;
+    target.samples = depthOf.samples;
     return FinishTarget(target);
 }
 
@@ -620,6 +672,135 @@ void CopyColour(const Target& from, const Target& to)
     glBindFramebuffer(GL_READ_FRAMEBUFFER, from.framebuffer);
     BindDrawFramebuffer(to.framebuffer);
     glBlitFramebuffer(0, 0, from.width, from.height, 0, 0, to.width, to.height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+}
+
+int MaxSamples()
+{
+    GLint samples = 0;
+    glGetIntegerv(GL_MAX_SAMPLES, &samples);
+    return samples;
+}
+
+int MaxTargetSide()
+{
+    GLint texture = 0, renderbuffer = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &texture);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+    return std::min(texture, renderbuffer);
+}
+
+float MaxAnisotropy()
+{
+    Backend& backend = State();
+    if (backend.maxAnisotropy == 0.0f) {
+        // Without the extension the query is refused and the value stays 1.
+        DiscardStaleErrors();
+        GLfloat most = 1.0f;
+        glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &most);
+        backend.maxAnisotropy = glGetError() == GL_NO_ERROR && most > 1.0f ? most : 1.0f;
+        // Mesa's software renderer offers anisotropy, but its anisotropic
+        // sampler never finishes some of the show's draws (the polyhedra of
+        // the second scene hang it): there it counts as having none.
+        const GLubyte* renderer = glGetString(GL_RENDERER);
+        if (renderer && std::strstr(reinterpret_cast<const char*>(renderer), "llvmpipe")) backend.maxAnisotropy = 1.0f;
+    }
+    return backend.maxAnisotropy;
+}
+
+namespace {
+
+// The reducing program: a triangle over the viewport whose every pixel is
+// the mean of the factor by factor texels of the larger picture over it.
+bool ReduceProgram()
+{
+    Backend& backend = State();
+    if (backend.reduceProgram) return true;
+    const std::string preamble = gl_api::kDialect == fixed_function::Dialect::GlslEs300
+                                     ? "#version 300 es\nprecision highp float;\nprecision highp int;\n"
+                                     : "#version 330 core\n";
+    const GLuint program = LinkProgram(preamble + R"(
+void main() {
+    vec2 corner = vec2(float((gl_VertexID << 1) & 2), float(gl_VertexID & 2));
+    gl_Position = vec4(corner * 2.0 - 1.0, 0.0, 1.0);
+}
+)",
+                                       preamble + R"(
+uniform sampler2D picture;
+uniform ivec4 fromTo;  // the first texel of the larger picture's rectangle, the first pixel of this one's
+uniform int factor;
+out vec4 colour;
+void main() {
+    ivec2 first = fromTo.xy + (ivec2(gl_FragCoord.xy) - fromTo.zw) * factor;
+    vec4 sum = vec4(0.0);
+    for (int y = 0; y < factor; ++y)
+        for (int x = 0; x < factor; ++x) sum += texelFetch(picture, first + ivec2(x, y), 0);
+    colour = sum / float(factor * factor);
+}
+)",
+                                       "picture-reducing");
+    if (!program) return false;
+    backend.reduceProgram = program;
+    backend.reduceFrom = glGetUniformLocation(program, "picture");
+    backend.reduceTo = glGetUniformLocation(program, "fromTo");
+    backend.reduceFactor = glGetUniformLocation(program, "factor");
+    return true;
+}
+
+}  // namespace
+
+void Reduce(const Target& from, const Rect& fromRect, const Target& to, const Rect& toRect, int factor)
+{
+    Backend& backend = State();
+    StateCache& cache = backend.cache;
+    if (factor <= 1) {
+        // Multisampled only: the renderer's own resolve, pixel for pixel.
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, from.framebuffer);
+        BindDrawFramebuffer(to.framebuffer);
+        glBlitFramebuffer(fromRect.x, fromRect.y, fromRect.x + fromRect.width, fromRect.y + fromRect.height, toRect.x,
+                          toRect.y, toRect.x + toRect.width, toRect.y + toRect.height, GL_COLOR_BUFFER_BIT,
+                          GL_NEAREST);
+        return;
+    }
+    GLuint picture = from.colour;
+    if (from.samples > 0) {
+        // A multisampled picture is resolved at its own size first.
+        Target& resolved = backend.resolved;
+        if (resolved.width != from.width || resolved.height != from.height) {
+            DestroyTarget(resolved);
+            resolved.width = from.width;
+            resolved.height = from.height;
+            resolved.ownsDepth = false;
+            if (!FinishTarget(resolved)) return;
+        }
+        Reduce(from, fromRect, resolved, fromRect, 1);
+        picture = resolved.colour;
+    }
+    if (!ReduceProgram()) return;
+    BindDrawFramebuffer(to.framebuffer);
+    glUseProgram(backend.reduceProgram);
+    glUniform1i(backend.reduceFrom, 0);
+    glUniform4i(backend.reduceTo, fromRect.x, fromRect.y, toRect.x, toRect.y);
+    glUniform1i(backend.reduceFactor, factor);
+    glViewport(toRect.x, toRect.y, toRect.width, toRect.height);
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+#ifndef BRALMOND_GLES
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+#endif
+    SelectUnit(0);
+    glBindTexture(GL_TEXTURE_2D, picture);
+    glBindSampler(0, 0);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    // What this changed is set again by the next draw.
+    cache.viewport = Rect{-1, -1, -1, -1};
+    cache.program = ~0u;
+    cache.blend = cache.depthTest = cache.cull = -1;
+    cache.colourMask = ~0u;
+    cache.polygonMode = 0;
+    cache.textures[0] = ~0u;
+    cache.samplers[0] = ~0u;
 }
 
 #ifndef BRALMOND_GLES
@@ -639,20 +820,14 @@ void DestroyTarget(Target& target)
         glDeleteFramebuffers(1, &target.framebuffer);
     }
     if (target.depth && target.ownsDepth) glDeleteRenderbuffers(1, &target.depth);
-    if (target.colour) {
+    if (target.colour && target.samples > 0) {
+        glDeleteRenderbuffers(1, &target.colour);
+    } else if (target.colour) {
         for (GLuint& bound : cache.textures)
             if (bound == target.colour) bound = ~0u;
         glDeleteTextures(1, &target.colour);
     }
     target = Target{};
-}
-
-// Errors left by earlier calls are taken first, so that the check after a
-// creation reports that creation's failure and nothing else.
-static void DiscardStaleErrors()
-{
-    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
-    }
 }
 
 // Index buffers are only ever bound as element arrays, vertex buffers as
@@ -715,13 +890,16 @@ int BytesPerTexel(D3DFORMAT format)
     }
 }
 
-unsigned CreateTexture(D3DFORMAT format, int width, int height, int levels)
+unsigned CreateTexture(D3DFORMAT format, int width, int height, int levels, bool completeChain)
 {
     const TexelFormat texel = TexelFormatOf(format);
     DiscardStaleErrors();
     GLuint texture = 0;
     glGenTextures(1, &texture);
     EditTexture(texture);
+    const int given = levels;
+    if (completeChain)
+        while ((width >> levels) > 0 || (height >> levels) > 0) ++levels;
     for (int level = 0; level < levels; ++level) {
         const int w = width >> level > 0 ? width >> level : 1;
         const int h = height >> level > 0 ? height >> level : 1;
@@ -736,6 +914,7 @@ unsigned CreateTexture(D3DFORMAT format, int width, int height, int levels)
         DestroyTexture(texture);
         return 0;
     }
+    if (levels > given) State().completedChains[texture] = given - 1;
     return texture;
 }
 
@@ -785,6 +964,13 @@ void UploadTextureLevel(unsigned texture, D3DFORMAT format, int level, int width
     // The Direct3D picture's top row goes to GL's row 0: texture coordinate
     // v = 0 then samples the top, as in Direct3D.
     glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, width, height, texel.format, texel.type, texels);
+    // The levels below the texture's own are made from its last one.
+    const auto completed = State().completedChains.find(texture);
+    if (completed != State().completedChains.end() && completed->second == level) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, level);
+        glGenerateMipmap(GL_TEXTURE_2D);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    }
 }
 
 void DestroyTexture(unsigned texture)
@@ -792,6 +978,7 @@ void DestroyTexture(unsigned texture)
     if (!texture) return;
     for (GLuint& bound : State().cache.textures)
         if (bound == texture) bound = ~0u;
+    State().completedChains.erase(texture);
     GLuint name = texture;
     glDeleteTextures(1, &name);
 }

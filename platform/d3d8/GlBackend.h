@@ -27,13 +27,25 @@ struct Rect {
 // An offscreen render target: RGBA8 colour and 16-bit depth.
 struct Target {
     unsigned framebuffer = 0;
-    unsigned colour = 0;
+    unsigned colour = 0;  // a texture, or a renderbuffer when multisampled
     unsigned depth = 0;
     int width = 0;
     int height = 0;
     bool ownsDepth = true;  // false for a second colour buffer over another target's depth
+    int samples = 0;        // samples a pixel of a multisampled target; 0: not multisampled
 };
-bool CreateTarget(Target& target, int width, int height);
+// samples > 0 makes a multisampled target, which is drawn into and reduced
+// (Reduce), never read or shown itself.
+bool CreateTarget(Target& target, int width, int height, int samples = 0);
+// The most samples a pixel a multisampled target can have, the largest side
+// of a target, and the most anisotropy of texture sampling (1: none).
+int MaxSamples();
+int MaxTargetSide();
+float MaxAnisotropy();
+// Makes the picture `toRect` of `to` from `fromRect` of `from`, which is
+// `factor` times as large a side and may be multisampled: each pixel the
+// mean of the factor by factor pixels (and their samples) over it.
+void Reduce(const Target& from, const Rect& fromRect, const Target& to, const Rect& toRect, int factor);
 // Another colour buffer of the same size over the same depth buffer, black.
 bool CreateTargetSharingDepth(Target& target, const Target& depthOf);
 void DestroyTarget(Target& target);
@@ -49,7 +61,9 @@ void DestroyBuffer(unsigned buffer);
 // Whether a texture format can be created, and its bytes per texel.
 bool TextureFormatSupported(D3DFORMAT format);
 int BytesPerTexel(D3DFORMAT format);
-unsigned CreateTexture(D3DFORMAT format, int width, int height, int levels);
+// With completeChain, a texture of fewer levels than its full chain gets the
+// missing smaller ones too, made from its last level whenever that is uploaded.
+unsigned CreateTexture(D3DFORMAT format, int width, int height, int levels, bool completeChain = false);
 // `texels` are the level's rows in Direct3D's layout, tightly packed, top row first.
 void UploadTextureLevel(unsigned texture, D3DFORMAT format, int level, int width, int height, const void* texels);
 void DestroyTexture(unsigned texture);
@@ -64,6 +78,7 @@ struct SamplerState {
     uint32_t magFilter, minFilter, mipFilter;
     uint32_t maxMipLevel;
     uint32_t borderColour;
+    uint32_t maxAnisotropy;  // 1: none; more is clamped to what the device has
 };
 
 struct RasterState {

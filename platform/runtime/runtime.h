@@ -18,6 +18,15 @@ struct Shot {
 };
 
 // The defaults describe a plain run: full screen, with sound, on the wall clock.
+// How textures are sampled: as the system set it, or forced better for every
+// stage that samples a texture (as a graphics driver's control panel would).
+enum class TextureFilter {
+    AsSet,        // the system's own filters (the device's default: point sampling, top level only)
+    Bilinear,     // linear within the nearest mip level
+    Trilinear,    // linear within and between mip levels
+    Anisotropic,  // trilinear with anisotropy (Options::anisotropy)
+};
+
 struct Options {
     bool headless = false;  // no window, no audio device, virtual clock, EGL rendering
     bool windowed = false;  // a window of the back buffer's size instead of full screen at the desktop size
@@ -40,6 +49,12 @@ struct Options {
     // host found (or --data named) another. The user's own paths (--out,
     // --capture, --frames) stay relative to the working folder.
     std::string dataFolder = "Data";
+    // The picture's quality beyond the system's own, forced by the Direct3D
+    // stand-in; without them every picture is as the system made it.
+    int msaa = 0;         // samples a pixel of a multisampled picture (--msaa); 0: none
+    int supersample = 1;  // the picture drawn this many times larger a side and reduced (--supersample)
+    TextureFilter filter = TextureFilter::AsSet;  // --filter
+    int anisotropy = 0;   // with TextureFilter::Anisotropic: the most samples along a texture's slant; 0: the device's most
 };
 
 // The options of this run: filled by the host's parser, read by everyone.

@@ -97,6 +97,50 @@ TEST(HostOptions, HelpIsRecognisedAndListsTheOptions)
         EXPECT_NE(host::UsageText().find(option), std::string::npos) << option;
 }
 
+TEST(HostOptions, PictureQualityOptionsAreReadAndTheLevelOfFilterIsOptional)
+{
+    runtime::Options defaults;
+    EXPECT_EQ(defaults.msaa, 0);
+    EXPECT_EQ(defaults.supersample, 1);
+    EXPECT_EQ(defaults.filter, runtime::TextureFilter::AsSet) << "the show's own filters unless asked";
+
+    std::string message;
+    runtime::Options options;
+    ASSERT_EQ(Parse({"--msaa", "8", "--supersample", "3", "--filter", "trilinear", "--windowed"}, options, message),
+              host::ParseResult::Run)
+        << message;
+    EXPECT_EQ(options.msaa, 8);
+    EXPECT_EQ(options.supersample, 3);
+    EXPECT_EQ(options.filter, runtime::TextureFilter::Trilinear);
+    EXPECT_TRUE(options.windowed);
+
+    // Alone (before another option, or last) --filter is the best the device has.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--filter", "--windowed"},
+                                                 std::vector<std::string>{"--windowed", "--filter"}}) {
+        runtime::Options alone;
+        ASSERT_EQ(Parse(args, alone, message), host::ParseResult::Run) << message;
+        EXPECT_EQ(alone.filter, runtime::TextureFilter::Anisotropic);
+        EXPECT_EQ(alone.anisotropy, 0);
+        EXPECT_TRUE(alone.windowed) << "the next option is not taken for a level";
+    }
+    runtime::Options named;
+    ASSERT_EQ(Parse({"--filter=anisotropic=8"}, named, message), host::ParseResult::Run) << message;
+    EXPECT_EQ(named.filter, runtime::TextureFilter::Anisotropic);
+    EXPECT_EQ(named.anisotropy, 8);
+    ASSERT_EQ(Parse({"--filter=bilinear"}, named, message), host::ParseResult::Run) << message;
+    EXPECT_EQ(named.filter, runtime::TextureFilter::Bilinear);
+    EXPECT_EQ(named.anisotropy, 0) << "a later level replaces the earlier one whole";
+
+    // The preset for videos, which a later option refines.
+    runtime::Options best;
+    ASSERT_EQ(Parse({"--best-picture", "--supersample", "4"}, best, message), host::ParseResult::Run) << message;
+    EXPECT_EQ(best.supersample, 4);
+    EXPECT_EQ(best.filter, runtime::TextureFilter::Anisotropic);
+    EXPECT_EQ(best.msaa, 0);
+    for (const char* option : {"--msaa", "--supersample", "--filter", "--best-picture"})
+        EXPECT_NE(host::UsageText().find(option), std::string::npos) << option;
+}
+
 TEST(HostOptions, DataAndVersionAreRead)
 {
     runtime::Options options;
@@ -139,6 +183,11 @@ TEST(HostOptions, UnknownAndMalformedOptionsAreRefusedWithAMessage)
         {"--capture"},        {"--capture", "show.avi"},                    {"--capture", "show"},
         {"--frames", ""},     {"--capture", "a.mp4", "--size", "801x600"},  {"--size", "800x599", "--capture", "a.mp4"},
         {"--start", "20", "--until", "20"},
+        {"--msaa"},           {"--msaa", "3"},     {"--msaa", "16"},        {"--msaa", "4x"},
+        {"--msaa", "-4"},     {"--supersample", "1"},                       {"--supersample", "5"},
+        {"--supersample", "2.5"},                  {"--filter", "linear"},  {"--filter=anisotropic=1"},
+        {"--filter=anisotropic=17"},               {"--filter", "anisotropic8"},
+        {"--filter=anisotropic="},                 {"--filter=bilinear=2"}, {"--filter="},
     };
     for (const auto& args : bad) {
         runtime::Options options;

@@ -5,11 +5,12 @@
 
 #include <gtest/gtest.h>
 
-IDirect3DDevice8* CreateTestDevice(UINT width, UINT height)
+HRESULT TryCreateTestDevice(UINT width, UINT height, IDirect3DDevice8** device)
 {
+    *device = nullptr;
     IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
     EXPECT_NE(d3d, nullptr) << "Direct3DCreate8 failed";
-    if (!d3d) return nullptr;
+    if (!d3d) return D3DERR_NOTAVAILABLE;
     D3DPRESENT_PARAMETERS params{};
     params.BackBufferWidth = width;
     params.BackBufferHeight = height;
@@ -19,10 +20,16 @@ IDirect3DDevice8* CreateTestDevice(UINT width, UINT height)
     params.EnableAutoDepthStencil = TRUE;
     params.AutoDepthStencilFormat = D3DFMT_D16;
     params.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    IDirect3DDevice8* device = nullptr;
     const HRESULT hr = d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                         D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_PUREDEVICE, &params, &device);
+                                         D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_PUREDEVICE, &params, device);
     d3d->Release();
+    return hr;
+}
+
+IDirect3DDevice8* CreateTestDevice(UINT width, UINT height)
+{
+    IDirect3DDevice8* device = nullptr;
+    const HRESULT hr = TryCreateTestDevice(width, height, &device);
     EXPECT_EQ(hr, D3D_OK) << "CreateDevice failed";
     return hr == D3D_OK ? device : nullptr;
 }

@@ -12,6 +12,9 @@
 // shell creates its device; null (with a gtest failure) when that fails.
 // Release it when done.
 IDirect3DDevice8* CreateTestDevice(UINT width = 800, UINT height = 600);
+// The same, for tests of a refusal: the result of CreateDevice, and the
+// device in *device (null when refused).
+HRESULT TryCreateTestDevice(UINT width, UINT height, IDirect3DDevice8** device);
 
 // The offscreen picture as top-down RGB rows (3 bytes a pixel).
 std::vector<uint8_t> ReadPixels(IDirect3DDevice8* device, int* width = nullptr, int* height = nullptr);

@@ -2,6 +2,7 @@
 // ffprobe and ffmpeg), the numbered pictures and the sound of --frames, the
 // picture's geometry at other sizes, --start and the scene clocks, and the
 // failures (no ffmpeg, an output ffmpeg cannot write, an unknown format).
+#include "Pictures.h"
 #include "RunProgram.h"
 #include "SceneData.h"
 #include "ShellTesting.h"
@@ -17,7 +18,6 @@
 #include "win32_testing.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,27 +39,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgb;
-    const uint8_t* At(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
-};
-
-Picture ReadPng(const fs::path& path)
-{
-    Picture picture;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return picture;
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return picture;
-    picture.width = static_cast<int>(image.width);
-    picture.height = static_cast<int>(image.height);
-    picture.rgb = std::move(rgb);
-    return picture;
-}
+using pictures::Picture;
+using pictures::ReadPng;
 
 // The standard output of a shell command of the test's own making.
 std::string CommandOutput(const std::string& command)
