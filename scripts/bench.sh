@@ -9,11 +9,15 @@
 # the system's own code and in the stand-ins (perf, where the kernel allows).
 # Then start-up to the first frame, and the speed of --capture (every scene)
 # and --frames (the first) as a share of the headless speed over the same
-# stretch.
-#   scripts/bench.sh [SECONDS per stretch, default 8]
+# stretch. Last, the cost of each picture-quality option in every scene at
+# 800x600 (frames a second, and their share of the plain run's), and the
+# peak memory of --supersample 2 at 1920x1080. With --quality, only that.
+#   scripts/bench.sh [--quality] [SECONDS per stretch, default 8]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+QUALITY_ONLY=0
+if [ "${1:-}" = "--quality" ]; then QUALITY_ONLY=1; shift; fi
 STRETCH=${1:-8}
 JOBS=$(nproc 2>/dev/null || echo 2)
 [ -d Data ] || scripts/setup.sh
@@ -78,6 +82,32 @@ print("%.2f %.2f" % (counts["system"] / 999.0 * 1000 / frames, counts["standin"]
 ' "$frames" "$work/files.txt"
 }
 
+# The cost of the picture-quality options: each scene's stretch at 800x600
+# with each option, its frames a second, their share of the plain run's, and
+# the peak memory.
+quality_costs() {
+  local options=("" "--msaa 4" "--supersample 2" "--filter" "--best-picture")
+  printf '%-8s %-16s %8s %7s %9s\n' scene option fps share 'peak MiB'
+  for entry in "${scenes[@]}"; do
+    set -- $entry
+    local name=$1 start=$2 plain=0
+    local until
+    until=$(awk -v s="$start" -v t="$STRETCH" 'BEGIN {print s + t}')
+    for option in "${options[@]}"; do
+      read -r fps peak _ < <(measure --size 800x600 --start "$start" --until "$until" $option)
+      [ -z "$option" ] && plain=$fps
+      printf '%-8s %-16s %8s %7s %9s\n' "$name" "${option:-(none)}" "$fps" \
+        "$(awk -v f="$fps" -v p="$plain" 'BEGIN { if (p > 0) printf "%.2f", f / p; else print "-" }')" "$peak"
+    done
+  done
+  read -r fps peak _ < <(measure --size 1920x1080 --start 131 --until "$(awk -v t="$STRETCH" 'BEGIN {print 131 + t}')" --supersample 2)
+  echo "--supersample 2 at 1920x1080 (scene4): $fps fps, peak $peak MiB"
+}
+if [ "$QUALITY_ONLY" = 1 ]; then
+  quality_costs
+  exit 0
+fi
+
 printf '%-8s %-10s %8s %9s %9s %10s %8s %11s %12s\n' scene size fps 'peak MiB' 'Mpix/fr' 'fill bound' share 'system ms' 'stand-in ms'
 for size in 800x600 1600x1200; do
   w=${size%x*}; h=${size#*x}
@@ -126,3 +156,5 @@ for entry in "${scenes[@]}"; do
     awk -v h="$headless" -v f="${frames:-0}" 'BEGIN { printf "scene1 --frames %.1f fps (%.2f of headless)\n", f, f / h }'
   fi
 done
+
+quality_costs

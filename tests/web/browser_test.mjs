@@ -5,6 +5,8 @@
 //    show by itself with no console error, and its shots match the native
 //    headless shots at the same times (mean absolute difference per channel
 //    under a bound);
+//  - the picture-quality options given as parameters (msaa, supersample,
+//    filter) give the native picture with the same options;
 //  - the live mode starts on a click and its music position advances;
 //  - a missing data file gives the native message on the page.
 // Prints figures (download sizes, time to the first frame, frames a second)
@@ -142,6 +144,19 @@ try {
     fs.writeFileSync(path.join(nativeShots, `web-shot-${time}.png`), Buffer.from(shots[time].split(',')[1], 'base64'));
   }
   await page.close();
+
+  // The picture-quality options as the address's parameters: the page's
+  // frame matches the native one made with the same options.
+  const quality = await openPage(browser, base + '?headless&fps=20&start=44&until=44.2&shots=44&msaa=4&supersample=2&filter');
+  await waitForEnd(quality.page, 600);
+  if ((await quality.page.evaluate(() => window.bralmondEnded)) !== 0) fail('the run with the quality options failed: ' + quality.errors.join(' | '));
+  const qualityShot = (await quality.page.evaluate(() => window.bralmondShots || {}))['44'];
+  if (!qualityShot) fail('no shot at 44 s with the quality options');
+  const nativeQuality = 'data:image/png;base64,' + fs.readFileSync(path.join(nativeShots, 'quality', 'shot-44.png')).toString('base64');
+  const qualityDifference = await meanDifference(quality.page, qualityShot, nativeQuality);
+  console.log(`quality options: the shot at 44 s differs from the native one by ${qualityDifference.toFixed(3)} of 255`);
+  if (!(qualityDifference < kMeanDifferenceBound)) fail(`with the quality options the shot differs by ${qualityDifference}`);
+  await quality.page.close();
 
   // The live mode: nothing before the click, then the music runs.
   const live = await openPage(browser, base);

@@ -26,4 +26,7 @@ trap 'rm -rf "$shots"' EXIT
 # The same frames as the browser's deterministic run: 20 frames a second of
 # virtual time, shots at 10 s (scene 1) and 44 s (scene 2).
 "$build/bralmond" --headless --fps 20 --until 45 --shots 10,44 --out "$shots"
+# And the frame at 44 s with the picture-quality options the page is given.
+mkdir -p "$shots/quality"
+"$build/bralmond" --headless --fps 20 --start 44 --until 44.2 --shots 44 --out "$shots/quality" --msaa 4 --supersample 2 --filter
 node tests/web/browser_test.mjs build-web "$shots"
