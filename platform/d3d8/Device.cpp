@@ -1115,6 +1115,11 @@ void SetPresentObserver(PresentObserver observer)
     d3d8_device::PresentObserverSlot() = std::move(observer);
 }
 
+void SetOverlay(const std::vector<OverlayRect>& rects, int canvasWidth, int canvasHeight)
+{
+    gl_backend::SetOverlay(rects, canvasWidth, canvasHeight);
+}
+
 void PrepareWindowSurfaces()
 {
     presentation::SetSurfaceAttributes();

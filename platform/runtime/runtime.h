@@ -17,6 +17,14 @@ struct Shot {
     bool written;
 };
 
+// A key of the viewer's pressed at a set time (--keys, for tests): the music
+// time the show would have reached by then had no key been pressed (the
+// start plus the seconds watched), and the Win32 virtual-key code.
+struct KeyPress {
+    double seconds;
+    unsigned key;
+};
+
 // The defaults describe a plain run: full screen, with sound, on the wall clock.
 struct Options {
     bool headless = false;  // no window, no audio device, virtual clock, EGL rendering
@@ -40,6 +48,7 @@ struct Options {
     // host found (or --data named) another. The user's own paths (--out,
     // --capture, --frames) stay relative to the working folder.
     std::string dataFolder = "Data";
+    std::vector<KeyPress> keys;  // --keys, in time order; empty: none
 };
 
 // The options of this run: filled by the host's parser, read by everyone.
@@ -59,6 +68,10 @@ uint32_t TickMilliseconds();
 // Makes TickMilliseconds read `ms` now, by shifting the clock's offset (a
 // live --start run moves its tick count with the stream it seeks).
 void SetTickMilliseconds(uint32_t ms);
+
+// Holds the tick count where it stands (the host's pause of a live run)
+// until it is let go, when it counts on from there.
+void HoldTickCount(bool hold);
 
 // Error message boxes shown (MB_ICONERROR); the process exits with 1 if any.
 void NoteErrorBox();
