@@ -4,6 +4,7 @@
 #include "host.h"
 
 #include "bass_host.h"
+#include "d3d8_host.h"
 #include "runtime.h"
 #include "win32_host.h"
 
@@ -177,6 +178,8 @@ bool MoveTo(double target)
         RestoreVolume(to);
         return true;
     }
+    // The scenes' first frames on the way are drawn, not shown.
+    d3d8_host::HidePresents(true);
     ContinueMove();
     return true;
 }
@@ -187,16 +190,13 @@ void ContinueMove()
     if (s.nextStop >= s.stops.size()) return;
     const float target = s.stops[s.nextStop++];
     const bool sceneFrame = s.nextStop < s.stops.size();
-    if (!MoveClock(target)) {
-        // The target itself was reached once; a scene before it always is.
+    // (The target itself was reached once, so a move cannot fail here.)
+    const bool moved = MoveClock(target);
+    if (!moved || !sceneFrame) {
         s.stops.clear();
         s.nextStop = 0;
-        return;
-    }
-    if (!sceneFrame) {
-        s.stops.clear();
-        s.nextStop = 0;
-        RestoreVolume(target);
+        d3d8_host::HidePresents(false);
+        if (moved) RestoreVolume(target);
         return;
     }
     // The scene's first frame, drawn by the system's own loop on its next pass.
@@ -206,6 +206,7 @@ void ContinueMove()
 void ResetStart()
 {
     S() = MoveState{};
+    d3d8_host::HidePresents(false);
 }
 
 }  // namespace host

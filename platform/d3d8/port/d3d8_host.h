@@ -34,6 +34,11 @@ void PixelsFilled(uint64_t& pixels, uint64_t& frames);
 using PresentObserver = std::function<bool(IDirect3DDevice8* device)>;
 void SetPresentObserver(PresentObserver observer);
 
+// While hidden, Present renders and counts frames as always but shows
+// nothing in the window: the frames the host draws on the way to a music
+// time, which the viewer should not see flash by.
+void HidePresents(bool hidden);
+
 // The host's marks over the shown picture (the position bar): rectangles of
 // one colour each (0xRRGGBB), in a canvas of canvasWidth by canvasHeight
 // (top row 0) that is scaled onto the picture where Present shows it in the
