@@ -7,7 +7,8 @@
 //    under a bound);
 //  - the live mode shows its download's progress up to 100 %, starts on a
 //    click, its music position advances, Right moves it 5 s on, Page Down
-//    30 s, Space holds it, and the page downloads at most 8 MB in all;
+//    30 s, Space holds it, a click on the position bar moves it there, and
+//    the page downloads at most 8 MB in all;
 //  - a missing data file gives the native message on the page.
 // Prints figures (download sizes, time to the first frame, frames a second)
 // and exits 1 on the first failed check.
@@ -180,6 +181,14 @@ try {
     console.log(`live: ${key} at ${before.toFixed(3)} s, ${after.toFixed(3)} s a second later`);
     if (!(Math.abs(moved - amount) < 0.5)) fail(`${key} moved the music by ${(after - before).toFixed(3)} s in a second, not ${amount} s`);
   }
+  // A click on the position bar, across the bottom of the picture (the page
+  // is 800 by 600, as the picture), moves the show to the time under it.
+  await live.page.mouse.move(400, 590);
+  await live.page.mouse.click(400, 590);
+  await new Promise((resolve) => setTimeout(resolve, 1000));
+  const clicked = await live.page.evaluate(() => window.bralmondMusic());
+  console.log(`live: a click in the middle of the bar, ${clicked.toFixed(3)} s a second later`);
+  if (!(Math.abs(clicked - 1 - 105) < 0.5)) fail(`a click in the middle of the bar moved the music to ${clicked} s, not 105 s`);
   if (live.errors.length) fail('console errors in the live mode: ' + live.errors.join(' | '));
   await live.page.close();
 
