@@ -153,8 +153,8 @@ void ShowPositionBar(bool shown, double musicSeconds, bool paused)
     Shown& current = Current();
     std::vector<d3d8_host::OverlayRect> rects;
     if (shown) rects = PositionBarRects(musicSeconds, paused);
-    if (shown == current.shown && std::equal(rects.begin(), rects.end(), current.rects.begin(), current.rects.end(), Same))
-        return;
+    const bool same = std::equal(rects.begin(), rects.end(), current.rects.begin(), current.rects.end(), Same);
+    if (shown == current.shown && same) return;
     current.shown = shown;
     current.rects = rects;
     d3d8_host::SetOverlay(rects, Show().width, Show().height);

@@ -142,8 +142,8 @@ uint32_t PositionFrame(BassState& state, HSTREAM handle, Stream& stream)
 void Remember(BassState& state, Stream& stream)
 {
     if (state.output == Output::Live) return;
-    Segment segment{ClockSeconds(state), stream.playing && state.started && !stream.paused, stream.loop, stream.baseFrame,
-                    stream.anchor, stream.volume, stream.pan};
+    const bool sounding = stream.playing && state.started && !stream.paused;
+    Segment segment{ClockSeconds(state), sounding, stream.loop, stream.baseFrame, stream.anchor, stream.volume, stream.pan};
     if (!stream.history.empty()) {
         Segment& last = stream.history.back();
         if (last.at == segment.at) {

@@ -172,7 +172,8 @@ try {
   if (!(second > first + 0.5)) fail(`the music position did not advance (${first} then ${second})`);
   // Each key: the music position just before and a second after it, less
   // the second that plays on (none while paused).
-  for (const [key, amount, plays] of [['ArrowRight', 5, 1], ['PageDown', 30, 1], ['Space', 0, 0], ['Space', 0, 1], ['ArrowLeft', -5, 1]]) {
+  const keys = [['ArrowRight', 5, 1], ['PageDown', 30, 1], ['Space', 0, 0], ['Space', 0, 1], ['ArrowLeft', -5, 1]];
+  for (const [key, amount, plays] of keys) {
     const before = await live.page.evaluate(() => window.bralmondMusic());
     await live.page.keyboard.press(key);
     await new Promise((resolve) => setTimeout(resolve, 1000));

@@ -1,6 +1,7 @@
 // What the host and the tests need from the Direct3D stand-in and the system
 // never sees: reading the presented picture back, the hook that lets the host
-// see every presented frame, the host's marks over the shown picture, and the window surfaces' attributes.
+// see every presented frame, the host's marks over the shown picture and its
+// hidden frames, and the window surfaces' attributes.
 #pragma once
 
 #include <d3d8.h>

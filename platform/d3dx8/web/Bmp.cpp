@@ -56,7 +56,8 @@ D3DFORMAT FormatOfHeader(const uint8_t* bytes, size_t size, bool hasAlpha)
 
 uint32_t ReadBE(const uint8_t* p)
 {
-    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
+    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
+           p[3];
 }
 
 // A PNG whose header announces 8-bit RGB (colour type 2) or RGBA (6) of a

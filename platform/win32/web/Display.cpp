@@ -53,7 +53,8 @@ WPARAM VirtualKey(const char* code)
 EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* event, void*)
 {
     const WPARAM key = VirtualKey(event->code);
-    if (key) Keys().push_back({type == EMSCRIPTEN_EVENT_KEYDOWN ? UINT(WM_KEYDOWN) : UINT(WM_KEYUP), key, event->repeat != 0});
+    const UINT message = type == EMSCRIPTEN_EVENT_KEYDOWN ? UINT(WM_KEYDOWN) : UINT(WM_KEYUP);
+    if (key) Keys().push_back({message, key, event->repeat != 0});
     // The page itself does nothing with these (no scrolling by the arrows or Space).
     return key == VK_ESCAPE || key == VK_SPACE || (key >= VK_PRIOR && key <= VK_DOWN);
 }
