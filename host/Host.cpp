@@ -1,9 +1,11 @@
 // The host's watch over presented frames (see host.h): each one is taken to
-// --start when a start is pending, shown to the test observer, written as a
-// due screenshot and a captured frame, and ends the run at --until.
+// --start or a viewer's move when one is pending, shown to the test observer,
+// written as a due screenshot and a captured frame, ends the run at --until,
+// and then has the viewer's keys pressed (Keys.h).
 #include "host.h"
 
 #include "Capture.h"
+#include "Keys.h"
 #include "Shots.h"
 #include "Start.h"
 
@@ -31,6 +33,7 @@ using Clock = std::chrono::steady_clock;
 struct State {
     ShowFacts show;
     bool untilPosted = false;
+    bool startTaken = false;  // the first frame with music has begun any --start
     FrameObserver observer;
     Clock::time_point installed = Clock::now();  // about when the process started
     bool lengthChecked = false;                   // the soundtrack's length was held against the run's end
@@ -91,10 +94,24 @@ bool OnFramePresented(IDirect3DDevice8* device)
     if (MusicFallsShortOfTheEnd()) return true;
     double musicSeconds = 0.0;
     if (MusicSeconds(musicSeconds)) {
-        if (StartPending()) {
-            // A frame on the way to the start: part of no output. A headless
-            // clock is moved rather than advanced.
-            ContinueToStart(musicSeconds);
+        NoteFrameShown(musicSeconds);
+        if (!S().startTaken) {
+            S().startTaken = true;
+            if (options.start > 0.0 && !MoveTo(options.start)) {
+                char text[160];
+                std::snprintf(text, sizeof text,
+                              "the music never reaches %.3f seconds: --start %g is past the soundtrack's end.",
+                              options.start, options.start);
+                FailRun(text);
+                return true;
+            }
+            // The first frame is one of the output unless the run moves on to --start.
+            if (options.start > 0.0) return !options.headless;
+        }
+        if (MovePending()) {
+            // A frame on the way to a music time: part of no output. A
+            // headless clock is moved rather than advanced.
+            ContinueMove();
             return !options.headless;
         }
         if (!S().showStarted) {
@@ -113,6 +130,7 @@ bool OnFramePresented(IDirect3DDevice8* device)
         } else if (!S().untilPosted && !runtime::RunFailed()) {
             CaptureFrame(device, musicSeconds);
         }
+        if (!S().untilPosted && !KeysAfterFrame(musicSeconds)) return false;
     }
     // A soundtrack shorter than the show loops back to the first scene, so the
     // show never reaches its end. A live viewer presses Escape; a headless run
@@ -135,6 +153,7 @@ void Install(const ShowFacts& show)
     S().show = show;
     S().installed = Clock::now();
     d3d8_host::SetPresentObserver(OnFramePresented);
+    InstallKeys();
 }
 
 const ShowFacts& Show()
@@ -192,11 +211,13 @@ void SetFrameObserverForTesting(FrameObserver observer)
 void ResetForTesting()
 {
     S().untilPosted = false;
+    S().startTaken = false;
     S().lengthChecked = false;
     S().showStarted = false;
     S().observer = nullptr;
     runtime::ResetForTesting();
     ResetStart();
+    ResetKeys();
     ResetCapture();
 }
 

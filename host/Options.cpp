@@ -2,8 +2,12 @@
 #include "Options.h"
 
 #include "Ffmpeg.h"
+#include "Keys.h"
 #include "host.h"
 
+#include <windows.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -97,6 +101,25 @@ bool ParseFilter(const std::string& text, runtime::Options& options)
     return true;
 }
 
+// TIME:KEY,TIME:KEY,... with the keys' names of Keys.h, put in time order
+// (keys of one time keep their order).
+bool ParseKeys(const std::string& text, std::vector<runtime::KeyPress>& keys)
+{
+    std::stringstream list(text);
+    std::string item;
+    while (std::getline(list, item, ',')) {
+        const size_t colon = item.find(':');
+        double seconds;
+        if (colon == std::string::npos || !ParseNumber(item.substr(0, colon), seconds) || seconds < 0.0) return false;
+        const unsigned key = KeyOfName(item.substr(colon + 1));
+        if (!key) return false;
+        keys.push_back({seconds, key});
+    }
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const runtime::KeyPress& a, const runtime::KeyPress& b) { return a.seconds < b.seconds; });
+    return !keys.empty() && text.back() != ',';
+}
+
 }  // namespace
 
 std::string UsageText()
@@ -123,6 +146,10 @@ std::string UsageText()
            "  --frames DIR       render every frame as DIR/frame-NNNNNN.png and the sound as\n"
            "                     DIR/audio.wav; implies --headless\n"
            "  --data DIR         read the show's data files from DIR instead\n"
+           "  --keys T:KEY,...   press keys at these music times (as if nothing had been\n"
+           "                     paused or moved): space, left, right, pageup, pagedown, home\n"
+           "  --version          print the version\n"
+           "  --help             show this text\n"
            "\n"
            "Picture quality (the show's own picture without them):\n"
            "  --msaa N           antialias edges with N samples a pixel (2, 4 or 8, as far as\n"
@@ -132,11 +159,12 @@ std::string UsageText()
            "                     the device's most) or anisotropic=N (N from 2 to 16)\n"
            "  --best-picture     for videos: --supersample 2 --filter anisotropic\n"
            "\n"
-           "  --version          print the version\n"
-           "  --help             show this text\n"
-           "\n"
            "A capture starts at --start (default 0) and ends where the show ends or\n"
-           "before the frame that reaches --until.\n";
+           "before the frame that reaches --until.\n"
+           "\n"
+           "Keys while the show plays: Space pauses and resumes, Left and Right move\n"
+           "5 seconds back and on, Page Up and Page Down 30 seconds, Home goes back to\n"
+           "the beginning, Escape ends the show. A bar shows the position for a moment.\n";
 }
 
 std::string VersionText()
@@ -255,6 +283,13 @@ ParseResult ParseOptions(int argc, char** argv, runtime::Options& options, std::
             options.supersample = 2;
             options.filter = runtime::TextureFilter::Anisotropic;
             options.anisotropy = 0;
+        } else if (arg == "--keys") {
+            if (!value(v)) return ParseResult::Error;
+            if (!ParseKeys(v, options.keys)) {
+                message = "Invalid list for --keys (expected TIME:KEY,... with KEY one of space, left, right, "
+                          "pageup, pagedown, home): " + v;
+                return ParseResult::Error;
+            }
         } else if (arg == "--frames") {
             if (!folder(options.framesDir)) return ParseResult::Error;
         } else {
@@ -266,7 +301,17 @@ ParseResult ParseOptions(int argc, char** argv, runtime::Options& options, std::
         message = "--until must come after --start.";
         return ParseResult::Error;
     }
+    if (!options.keys.empty() && (!options.capturePath.empty() || !options.framesDir.empty())) {
+        message = "--keys cannot be used with --capture or --frames: a capture plays the show straight through.";
+        return ParseResult::Error;
+    }
     if (!options.capturePath.empty() || !options.framesDir.empty()) options.headless = true;
+    const auto spaces = std::count_if(options.keys.begin(), options.keys.end(),
+                                      [](const runtime::KeyPress& k) { return k.key == VK_SPACE; });
+    if (options.headless && spaces % 2 != 0) {
+        message = "--keys leaves a headless run paused for ever: a space must resume it.";
+        return ParseResult::Error;
+    }
     if (!options.capturePath.empty()) {
         // 4:2:0 video has one colour sample for every two by two pixels.
         const int width = options.outputWidth > 0 ? options.outputWidth : Show().width;

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The show in a web browser: installs what is missing (emscripten and its
 # node-acorn), builds with Debian's emscripten into build-web/ with the
-# generated Data/ packed beside the page, and with --serve serves the page on
+# generated Data/ packed beside the page (its pictures as PNGs of the same
+# pixels, its meshes and maps gzipped: tools/webdata/pack_page_data.py),
+# prints the sizes the page downloads, and with --serve serves the page on
 # 127.0.0.1 and prints its address.
 #   scripts/web.sh [--serve [PORT]]
 set -euo pipefail
@@ -24,10 +26,19 @@ fi
 # Debian's emscripten finds acorn among the system's node modules.
 export NODE_PATH=/usr/share/nodejs
 mkdir -p build-web
-emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DBRALMOND_DATA_DIR="$PWD/Data" >/dev/null
+python3 tools/webdata/pack_page_data.py Data build-web/page-data/Data
+emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DBRALMOND_DATA_DIR="$PWD/build-web/page-data/Data" >/dev/null
 cmake --build build-web -j "$(nproc 2>/dev/null || echo 2)"
-cp Data/Title.bmp build-web/title.bmp
+# The title picture comes out of the data once it has loaded.
+rm -f build-web/title.bmp
 echo "built build-web/index.html"
+bytes=0
+for f in index.html bralmond.js bralmond.wasm bralmond.data; do
+  size=$(stat -c %s "build-web/$f")
+  bytes=$((bytes + size))
+  echo "  $f $size bytes"
+done
+echo "the page downloads $bytes bytes"
 
 if [ "${1:-}" = "--serve" ]; then
   port=${2:-8080}

@@ -56,6 +56,7 @@ struct Stream {
     int pan = 0;       // -100 (left) to 100 (right)
     bool loop = false;
     bool playing = false;
+    bool paused = false;  // the host's pause: the position holds, nothing sounds
     // Where the position counts from: the frame at the last play or seek,
     // and the clock reading then (the clocks; a live output counts what has
     // been heard since).
@@ -126,7 +127,7 @@ double ClockSeconds(const BassState& state)
 uint32_t PositionFrame(BassState& state, HSTREAM handle, Stream& stream)
 {
     uint64_t frame = stream.baseFrame;
-    if (stream.playing && state.started) {
+    if (stream.playing && state.started && !stream.paused) {
         const double seconds =
             state.output == Output::Live ? bass_side::HeardSeconds(handle) : ClockSeconds(state) - stream.anchor;
         frame += ElapsedFrames(seconds, stream.sound.pcm.rate);
@@ -141,8 +142,8 @@ uint32_t PositionFrame(BassState& state, HSTREAM handle, Stream& stream)
 void Remember(BassState& state, Stream& stream)
 {
     if (state.output == Output::Live) return;
-    Segment segment{ClockSeconds(state), stream.playing && state.started, stream.loop, stream.baseFrame,
-                    stream.anchor, stream.volume, stream.pan};
+    const bool sounding = stream.playing && state.started && !stream.paused;
+    Segment segment{ClockSeconds(state), sounding, stream.loop, stream.baseFrame, stream.anchor, stream.volume, stream.pan};
     if (!stream.history.empty()) {
         Segment& last = stream.history.back();
         if (last.at == segment.at) {
@@ -162,7 +163,7 @@ void Restart(BassState& state, HSTREAM handle, Stream& stream, uint32_t frame)
 {
     stream.baseFrame = frame;
     stream.anchor = state.output == Output::Live ? 0.0 : ClockSeconds(state);
-    if (state.output == Output::Live && state.started && stream.playing)
+    if (state.output == Output::Live && state.started && stream.playing && !stream.paused)
         bass_side::Play(handle, stream.sound, frame, stream.loop, stream.volume, stream.pan);
     Remember(state, stream);
 }
@@ -347,7 +348,7 @@ BOOL BASS_StreamPlay(HSTREAM handle, BOOL flush, DWORD flags)
             stream->loop = loop;
             stream->baseFrame = frame;
             stream->anchor = state.output == Output::Live ? 0.0 : ClockSeconds(state);
-            if (state.output == Output::Live && state.started)
+            if (state.output == Output::Live && state.started && !stream->paused)
                 bass_side::Continue(handle, stream->sound, frame, loop, stream->volume, stream->pan);
             Remember(state, *stream);
         }
@@ -463,6 +464,21 @@ bool CurrentStreamLength(double& seconds)
     const Stream* stream = Find(state, state.current);
     if (!stream || stream->sound.decoding || stream->sound.pcm.rate <= 0) return false;
     seconds = static_cast<double>(stream->sound.frames) / stream->sound.pcm.rate;
+    return true;
+}
+
+bool PauseCurrentStream(bool pause)
+{
+    BassState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    Stream* stream = Find(state, state.current);
+    if (!stream || !stream->playing) return false;
+    if (stream->paused == pause) return true;
+    // The position counts on from where it held, as after a seek.
+    const uint32_t frame = PositionFrame(state, state.current, *stream);
+    stream->paused = pause;
+    if (pause && state.output == Output::Live) bass_side::Stop(state.current);
+    Restart(state, state.current, *stream, frame);
     return true;
 }
 

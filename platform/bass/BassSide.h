@@ -83,6 +83,8 @@ int OutputRate();
 void Play(uint32_t handle, const Sound& sound, uint32_t frame, bool loop, int volume, int pan);
 void Continue(uint32_t handle, const Sound& sound, uint32_t frame, bool loop, int volume, int pan);
 void SetLevels(uint32_t handle, int volume, int pan);
+// Stop silences a voice and keeps the stream's sound for a later Play (a pause).
+void Stop(uint32_t handle);
 void Forget(uint32_t handle);
 // Seconds of the voice's sound heard since its last Play or Continue (less
 // than 0 while what it was given is still on its way); never less than the

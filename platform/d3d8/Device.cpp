@@ -35,6 +35,13 @@ d3d8_host::PresentObserver& PresentObserverSlot()
     return observer;
 }
 
+// The host's frames on the way to a music time, not shown (d3d8_host::HidePresents).
+bool& PresentsHidden()
+{
+    static bool hidden = false;
+    return hidden;
+}
+
 uint64_t NextUniformsVersion()
 {
     // Shared by all devices, so the back end never mistakes one device's
@@ -363,8 +370,9 @@ HRESULT Device::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDe
         FramePresented();
         return D3DERR_DEVICELOST;
     }
-    presentation::ToWindow(window_, target_, picture_, params_.BackBufferWidth, params_.BackBufferHeight,
-                           runtime::CurrentOptions().vsync);
+    if (!PresentsHidden())
+        presentation::ToWindow(window_, target_, picture_, params_.BackBufferWidth, params_.BackBufferHeight,
+                               runtime::CurrentOptions().vsync);
     FramePresented();
     return D3D_OK;
 }
@@ -1160,6 +1168,16 @@ namespace d3d8_host {
 void SetPresentObserver(PresentObserver observer)
 {
     d3d8_device::PresentObserverSlot() = std::move(observer);
+}
+
+void HidePresents(bool hidden)
+{
+    d3d8_device::PresentsHidden() = hidden;
+}
+
+void SetOverlay(const std::vector<OverlayRect>& rects, int canvasWidth, int canvasHeight)
+{
+    gl_backend::SetOverlay(rects, canvasWidth, canvasHeight);
 }
 
 void PrepareWindowSurfaces()

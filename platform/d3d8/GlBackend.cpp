@@ -10,6 +10,7 @@
 #include "GlApi.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -1237,6 +1238,52 @@ size_t QueuedReads()
     return State().reads.size();
 }
 
+namespace {
+
+struct Overlay {
+    std::vector<d3d8_host::OverlayRect> rects;
+    int canvasWidth = 1, canvasHeight = 1;
+};
+
+Overlay& TheOverlay()
+{
+    static Overlay overlay;
+    return overlay;
+}
+
+// The overlay's rectangles as scissored clears of the window's framebuffer
+// (bound by the caller), scaled from the canvas onto the picture's place in
+// the window; the window's rows count from the bottom.
+void DrawOverlay(const Rect& destination)
+{
+    const Overlay& overlay = TheOverlay();
+    if (overlay.rects.empty()) return;
+    const double sx = static_cast<double>(destination.width) / overlay.canvasWidth;
+    const double sy = static_cast<double>(destination.height) / overlay.canvasHeight;
+    glEnable(GL_SCISSOR_TEST);
+    for (const d3d8_host::OverlayRect& r : overlay.rects) {
+        const int left = destination.x + static_cast<int>(std::lround(r.x * sx));
+        const int right = destination.x + static_cast<int>(std::lround((r.x + r.width) * sx));
+        const int top = destination.y + destination.height - static_cast<int>(std::lround(r.y * sy));
+        const int bottom = destination.y + destination.height - static_cast<int>(std::lround((r.y + r.height) * sy));
+        if (right <= left || top <= bottom) continue;
+        glScissor(left, bottom, right - left, top - bottom);
+        glClearColor(((r.rgb >> 16) & 0xff) / 255.0f, ((r.rgb >> 8) & 0xff) / 255.0f, (r.rgb & 0xff) / 255.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glDisable(GL_SCISSOR_TEST);
+}
+
+}  // namespace
+
+void SetOverlay(const std::vector<d3d8_host::OverlayRect>& rects, int canvasWidth, int canvasHeight)
+{
+    Overlay& overlay = TheOverlay();
+    overlay.rects = rects;
+    overlay.canvasWidth = canvasWidth > 0 ? canvasWidth : 1;
+    overlay.canvasHeight = canvasHeight > 0 ? canvasHeight : 1;
+}
+
 void PresentToWindow(const Target& target, const Rect& source, const Rect& destination, int windowWidth,
                      int windowHeight)
 {
@@ -1252,6 +1299,7 @@ void PresentToWindow(const Target& target, const Rect& source, const Rect& desti
     glBlitFramebuffer(source.x, source.y, source.x + source.width, source.y + source.height, destination.x,
                       destination.y, destination.x + destination.width, destination.y + destination.height,
                       GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    DrawOverlay(destination);
 }
 
 // Adds the results of the frames' pixel counts that have arrived (all of them

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "FixedFunction.h"
+#include "d3d8_host.h"
 
 #include <d3d8.h>
 
@@ -146,6 +147,11 @@ bool ReadPending(const Target& target);
 // framebuffer (windowWidth by windowHeight), black around it.
 void PresentToWindow(const Target& target, const Rect& source, const Rect& destination, int windowWidth,
                      int windowHeight);
+
+// The marks drawn over the picture by every PresentToWindow from now on
+// (see d3d8_host::SetOverlay): kept here, scaled from the canvas onto the
+// picture's destination in the window.
+void SetOverlay(const std::vector<d3d8_host::OverlayRect>& rects, int canvasWidth, int canvasHeight);
 
 // Frames the renderer may have queued beyond those it has finished.
 constexpr size_t kFramesInFlight = 2;

@@ -44,9 +44,11 @@ uint32_t ReadLE(const uint8_t* p, int bytes);
 // file has no alpha to give.
 void FinishDecodedBmp(Image& image, SourceInfo& info, bool hasAlpha, D3DFORMAT format);
 
-// Decodes a BMP file held in memory (each side has its decoder): 1, 4, 8, 16, 24 and 32 bits per pixel,
-// RLE4 and RLE8, bottom-up and top-down. Pixels without alpha come back
-// opaque. False for anything that is not a complete, sane BMP.
+// Decodes a BMP file held in memory (each side has its decoder): 1, 4, 8,
+// 16, 24 and 32 bits per pixel, RLE4 and RLE8, bottom-up and top-down; in a
+// browser also the PNG that the page's data holds in a BMP's place. Pixels
+// without alpha come back opaque. False for anything that is not a
+// complete, sane picture.
 bool DecodeBmp(const void* data, size_t size, Image& image, SourceInfo& info);
 
 // Scales image to width by height, each axis on its own. Linear: enlarging,

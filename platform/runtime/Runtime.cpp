@@ -14,6 +14,8 @@ struct State {
     Options options;
     uint64_t presentedFrames = 0;
     uint32_t tickOffset = 0;
+    bool tickHeld = false;
+    uint32_t heldTick = 0;
     bool errorBoxShown = false;
     bool runFailed = false;
     std::string fileProblem;
@@ -71,12 +73,22 @@ void SetVirtualFrame(uint64_t frame)
 
 uint32_t TickMilliseconds()
 {
+    if (S().tickHeld) return S().heldTick;
     return static_cast<uint32_t>(ClockMilliseconds()) + S().tickOffset;
 }
 
 void SetTickMilliseconds(uint32_t ms)
 {
+    S().heldTick = ms;
     S().tickOffset = ms - static_cast<uint32_t>(ClockMilliseconds());
+}
+
+void HoldTickCount(bool hold)
+{
+    if (hold == S().tickHeld) return;
+    if (hold) S().heldTick = TickMilliseconds();
+    S().tickHeld = hold;
+    if (!hold) SetTickMilliseconds(S().heldTick);
 }
 
 void NoteErrorBox()

@@ -17,7 +17,14 @@ struct Shot {
     bool written;
 };
 
-// The defaults describe a plain run: full screen, with sound, on the wall clock.
+// A key of the viewer's pressed at a set time (--keys, for tests): the music
+// time the show would have reached by then had no key been pressed (the
+// start plus the seconds watched), and the Win32 virtual-key code.
+struct KeyPress {
+    double seconds;
+    unsigned key;
+};
+
 // How textures are sampled: as the system set it, or forced better for every
 // stage that samples a texture (as a graphics driver's control panel would).
 enum class TextureFilter {
@@ -27,6 +34,7 @@ enum class TextureFilter {
     Anisotropic,  // trilinear with anisotropy (Options::anisotropy)
 };
 
+// The defaults describe a plain run: full screen, with sound, on the wall clock.
 struct Options {
     bool headless = false;  // no window, no audio device, virtual clock, EGL rendering
     bool windowed = false;  // a window of the back buffer's size instead of full screen at the desktop size
@@ -55,6 +63,7 @@ struct Options {
     int supersample = 1;  // the picture drawn this many times larger a side and reduced (--supersample)
     TextureFilter filter = TextureFilter::AsSet;  // --filter
     int anisotropy = 0;   // with TextureFilter::Anisotropic: the most samples along a texture's slant; 0: the device's most
+    std::vector<KeyPress> keys;  // --keys, in time order; empty: none
 };
 
 // The options of this run: filled by the host's parser, read by everyone.
@@ -74,6 +83,10 @@ uint32_t TickMilliseconds();
 // Makes TickMilliseconds read `ms` now, by shifting the clock's offset (a
 // live --start run moves its tick count with the stream it seeks).
 void SetTickMilliseconds(uint32_t ms);
+
+// Holds the tick count where it stands (the host's pause of a live run)
+// until it is let go, when it counts on from there.
+void HoldTickCount(bool hold);
 
 // Error message boxes shown (MB_ICONERROR); the process exits with 1 if any.
 void NoteErrorBox();

@@ -42,6 +42,7 @@ struct State {
     bool failRegisterClass = false;
     bool failCreateWindow = false;
     bool cursorHidden = false;
+    win32_host::KeyTaker keyTaker = nullptr;
 };
 
 State& S()
@@ -77,6 +78,7 @@ void Enqueue(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 void PostFromDisplay(display::Surface* surface, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_KEYDOWN && S().keyTaker && S().keyTaker(wParam, (lParam & 0x40000000) != 0)) return;
     Enqueue(WindowOf(surface), message, wParam, lParam);
 }
 
@@ -114,6 +116,11 @@ bool ClientSize(HWND window, int& width, int& height)
     height = window->height;
     if (window->surface) display::Size(window->surface, width, height);
     return true;
+}
+
+void SetKeyTaker(KeyTaker taker)
+{
+    S().keyTaker = taker;
 }
 
 void PostToAllWindows(UINT message, WPARAM wParam, LPARAM lParam)

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 #include <chrono>
@@ -526,6 +528,33 @@ TEST_F(BassSeek, PositionsExactlyAndCountsOnFromThere)
     EXPECT_EQ(BASS_ChannelGetPosition(stream), (44100u + 4410u) * 4);
     ASSERT_TRUE(BASS_ChannelSetPosition(stream, 0));
     EXPECT_EQ(BASS_ChannelGetPosition(stream), 0u);
+}
+
+TEST_F(BassSeek, TheHostsPauseHoldsThePositionInSilenceThroughASeekUntilItResumes)
+{
+    HSTREAM stream = StartShow(Stereo44());
+    Frames(60);
+    ASSERT_TRUE(bass_host::PauseCurrentStream(true));
+    EXPECT_EQ(BASS_ChannelGetPosition(stream), 44100u * 4);
+    Frames(30);
+    EXPECT_EQ(BASS_ChannelGetPosition(stream), 44100u * 4) << "held";
+    // A seek while paused moves the position, which holds there.
+    ASSERT_TRUE(BASS_ChannelSetPosition(stream, 176400 / 2));
+    Frames(30);
+    EXPECT_EQ(BASS_ChannelGetPosition(stream), 176400u / 2);
+    ASSERT_TRUE(bass_host::PauseCurrentStream(false));
+    Frames(6);
+    EXPECT_EQ(BASS_ChannelGetPosition(stream), (22050u + 4410) * 4) << "counts on from where it held";
+    const auto loud = [](const std::vector<int16_t>& samples) {
+        return std::any_of(samples.begin(), samples.end(), [](int16_t s) { return s != 0; });
+    };
+    std::vector<int16_t> sound;
+    ASSERT_TRUE(bass_host::RenderPlayedAudio(1.05, 1.95, sound));
+    EXPECT_FALSE(loud(sound)) << "nothing sounds while paused";
+    ASSERT_TRUE(bass_host::RenderPlayedAudio(2.0, 2.1, sound));
+    EXPECT_TRUE(loud(sound));
+    BASS_StreamFree(stream);
+    EXPECT_FALSE(bass_host::PauseCurrentStream(true)) << "no stream, no pause";
 }
 
 TEST_F(BassSeek, AtOnceAfterOpeningAFarSeekAndTheLoopAreExact)

@@ -1,9 +1,10 @@
 // The Direct3D stand-in on a real window: an SDL OpenGL context on the
 // window the Win32 stand-in made, Present blitting the offscreen picture into
-// it. Runs only where SDL finds a display (e.g. under xvfb-run); skipped in
+// it, with the host's marks over it. Runs only where SDL finds a display (e.g. under xvfb-run); skipped in
 // headless runs.
 #include "TestDevice.h"
 
+#include "d3d8_host.h"
 #include "d3d8_testing.h"
 #include "ShellTesting.h"
 #include "host.h"
@@ -73,6 +74,17 @@ TEST_F(WindowTest, PresentShowsFramesInTheWindowAndKeepsTheOffscreenPicture)
     // Drawing after a present still lands in the offscreen target.
     ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff00ff00, 1.0f, 0), D3D_OK);
     EXPECT_EQ(PixelAt(device, 10, 10), 0x00ff00u);
+    // The host's marks over the shown picture (a white strip over its bottom
+    // half) and a hidden present leave the offscreen picture alone, and the
+    // hidden present still counts.
+    d3d8_host::SetOverlay({{0, 300, 800, 300, 0xffffff}}, 800, 600);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    d3d8_host::HidePresents(true);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    d3d8_host::HidePresents(false);
+    d3d8_host::SetOverlay({}, 800, 600);
+    EXPECT_EQ(runtime::PresentedFrames(), 5u);
+    EXPECT_EQ(PixelAt(device, 400, 450), 0x00ff00u);
     EXPECT_EQ(device->Release(), 0u);
     d3d->Release();
 }

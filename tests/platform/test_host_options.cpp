@@ -87,13 +87,33 @@ TEST(HostOptions, CaptureOptionsImplyHeadlessAndKeepTheRateAsWritten)
     EXPECT_FALSE(live.headless) << "--start alone plays live";
 }
 
+TEST(HostOptions, KeysAreReadInTimeOrderAndTheirOrderWithinATime)
+{
+    runtime::Options options;
+    std::string message;
+    ASSERT_EQ(Parse({"--headless", "--keys", "20:right,12:space,14:space,20:home,3.5:pagedown,4:pageup,5:left"},
+                    options, message),
+              host::ParseResult::Run)
+        << message;
+    const std::vector<std::pair<double, unsigned>> expected = {{3.5, 0x22}, {4, 0x21}, {5, 0x25}, {12, 0x20},
+                                                               {14, 0x20}, {20, 0x27}, {20, 0x24}};
+    ASSERT_EQ(options.keys.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_DOUBLE_EQ(options.keys[i].seconds, expected[i].first) << i;
+        EXPECT_EQ(options.keys[i].key, expected[i].second) << i;
+    }
+    // A live run may stay paused: its viewer can resume it.
+    runtime::Options live;
+    EXPECT_EQ(Parse({"--keys", "12:space"}, live, message), host::ParseResult::Run) << message;
+}
+
 TEST(HostOptions, HelpIsRecognisedAndListsTheOptions)
 {
     runtime::Options options;
     std::string message;
     EXPECT_EQ(Parse({"--help"}, options, message), host::ParseResult::Help);
     for (const char* option : {"--windowed", "--headless", "--fps", "--until", "--shots", "--out", "--size", "--start",
-                               "--capture", "--frames"})
+                               "--capture", "--frames", "--keys", "Space", "Left", "Page Up", "Home", "Escape"})
         EXPECT_NE(host::UsageText().find(option), std::string::npos) << option;
 }
 
@@ -188,6 +208,12 @@ TEST(HostOptions, UnknownAndMalformedOptionsAreRefusedWithAMessage)
         {"--supersample", "2.5"},                  {"--filter", "linear"},  {"--filter=anisotropic=1"},
         {"--filter=anisotropic=17"},               {"--filter", "anisotropic8"},
         {"--filter=anisotropic="},                 {"--filter=bilinear=2"}, {"--filter="},
+        {"--keys"},           {"--keys", ""},      {"--keys", "12"},        {"--keys", "12:jump"},
+        {"--keys", "x:space"}, {"--keys", "-1:home"}, {"--keys", "1:left,"}, {"--keys", "1:left,,2:right"},
+        {"--keys", "12:Space"},
+        // A headless run left paused would never end; a capture plays straight through.
+        {"--headless", "--keys", "12:space"},       {"--keys", "1:space,2:space", "--frames", "out"},
+        {"--keys", "1:right", "--capture", "a.mp4"},
     };
     for (const auto& args : bad) {
         runtime::Options options;

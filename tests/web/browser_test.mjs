@@ -7,7 +7,10 @@
 //    under a bound);
 //  - the picture-quality options given as parameters (msaa, supersample,
 //    filter) give the native picture with the same options;
-//  - the live mode starts on a click and its music position advances;
+//  - the live mode shows its download's progress up to 100 %, starts on a
+//    click, its music position advances, Right moves it 5 s on, Page Down
+//    30 s, Space holds it, a click on the position bar moves it there, and
+//    the page downloads at most 8 MB in all;
 //  - a missing data file gives the native message on the page.
 // Prints figures (download sizes, time to the first frame, frames a second)
 // and exits 1 on the first failed check.
@@ -25,15 +28,20 @@ const [webDir, nativeShots] = process.argv.slice(2);
 // wrong colour order) is far above 4.
 const kMeanDifferenceBound = 4.0;
 const kShotTimes = ['10', '44'];
+// The most the page may download, with a static server that compresses nothing.
+const kMaxDownloadBytes = 8e6;
 
 function fail(message) {
   console.error('FAIL: ' + message);
   process.exit(1);
 }
 
+// Bytes the server has sent, whatever was asked for.
+let bytesServed = 0;
+
 function serve(folder) {
   const dir = path.resolve(folder);
-  const types = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.data': 'application/octet-stream', '.bmp': 'image/bmp'};
+  const types = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm', '.data': 'application/octet-stream'};
   const server = http.createServer((request, response) => {
     const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
     const file = path.join(dir, name === '/' ? 'index.html' : name);
@@ -43,6 +51,7 @@ function serve(folder) {
       return;
     }
     response.writeHead(200, {'Content-Type': types[path.extname(file)] || 'application/octet-stream'});
+    bytesServed += fs.statSync(file).size;
     fs.createReadStream(file).pipe(response);
   });
   return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
@@ -158,10 +167,16 @@ try {
   if (!(qualityDifference < kMeanDifferenceBound)) fail(`with the quality options the shot differs by ${qualityDifference}`);
   await quality.page.close();
 
-  // The live mode: nothing before the click, then the music runs.
+  // The live mode: the download's progress, nothing before the click, then
+  // the music runs and the keys move it.
+  bytesServed = 0;
   const live = await openPage(browser, base);
   const loadStart = Date.now();
   await live.page.waitForFunction(() => document.getElementById('prompt').textContent === 'click to start', {timeout: 120000});
+  const progress = await live.page.evaluate(() => document.getElementById('progress').value);
+  console.log(`live: the progress bar reached ${progress} %; the page downloaded ${bytesServed} bytes`);
+  if (progress !== 100) fail(`the progress bar stopped at ${progress} %`);
+  if (!(bytesServed <= kMaxDownloadBytes)) fail(`the page downloaded ${bytesServed} bytes, more than ${kMaxDownloadBytes}`);
   await live.page.click('#start');
   await live.page.waitForFunction(() => window.bralmondMusic() >= 0, {timeout: 60000});
   console.log(`live: first timed frame ${((Date.now() - loadStart) / 1000).toFixed(2)} s after the page was ready and clicked`);
@@ -170,6 +185,26 @@ try {
   const second = await live.page.evaluate(() => window.bralmondMusic());
   console.log(`live: music position ${first.toFixed(3)} s, then ${second.toFixed(3)} s two seconds later`);
   if (!(second > first + 0.5)) fail(`the music position did not advance (${first} then ${second})`);
+  // Each key: the music position just before and a second after it, less
+  // the second that plays on (none while paused).
+  const keys = [['ArrowRight', 5, 1], ['PageDown', 30, 1], ['Space', 0, 0], ['Space', 0, 1], ['ArrowLeft', -5, 1]];
+  for (const [key, amount, plays] of keys) {
+    const before = await live.page.evaluate(() => window.bralmondMusic());
+    await live.page.keyboard.press(key);
+    await new Promise((resolve) => setTimeout(resolve, 1000));
+    const after = await live.page.evaluate(() => window.bralmondMusic());
+    const moved = after - before - plays;
+    console.log(`live: ${key} at ${before.toFixed(3)} s, ${after.toFixed(3)} s a second later`);
+    if (!(Math.abs(moved - amount) < 0.5)) fail(`${key} moved the music by ${(after - before).toFixed(3)} s in a second, not ${amount} s`);
+  }
+  // A click on the position bar, across the bottom of the picture (the page
+  // is 800 by 600, as the picture), moves the show to the time under it.
+  await live.page.mouse.move(400, 590);
+  await live.page.mouse.click(400, 590);
+  await new Promise((resolve) => setTimeout(resolve, 1000));
+  const clicked = await live.page.evaluate(() => window.bralmondMusic());
+  console.log(`live: a click in the middle of the bar, ${clicked.toFixed(3)} s a second later`);
+  if (!(Math.abs(clicked - 1 - 105) < 0.5)) fail(`a click in the middle of the bar moved the music to ${clicked} s, not 105 s`);
   if (live.errors.length) fail('console errors in the live mode: ' + live.errors.join(' | '));
   await live.page.close();
 

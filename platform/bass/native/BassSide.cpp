@@ -271,6 +271,14 @@ void SetLevels(uint32_t handle, int volume, int pan)
     it->second.pan = pan;
 }
 
+void Stop(uint32_t handle)
+{
+    Device& device = Out();
+    std::lock_guard<std::mutex> guard(device.lock);
+    auto it = device.voices.find(handle);
+    if (it != device.voices.end()) it->second.playing = false;
+}
+
 void Forget(uint32_t handle)
 {
     Device& device = Out();

@@ -17,6 +17,11 @@ bool CurrentStreamPosition(uint32_t& position, uint32_t& frequency, uint32_t& fl
 // host seeks it to begin a live show at a later music time.
 uint32_t CurrentStream();
 
+// Pauses (true) or resumes the playing stream for the host's Space key: while
+// paused its position holds and nothing of it sounds; a seek moves it and it
+// stays paused. False when no stream plays.
+bool PauseCurrentStream(bool pause);
+
 // The length in seconds of the stream played last (the soundtrack), once it
 // is known: false while it is still being decoded, or when none plays.
 bool CurrentStreamLength(double& seconds);

@@ -86,6 +86,11 @@ EM_JS(void, SetLevelsInBrowser, (int handle, double volume, double pan), {
     entry.panner.pan.value = pan;
 });
 
+EM_JS(void, StopInBrowser, (int handle), {
+    const entry = Module.bassSources && Module.bassSources[handle];
+    if (entry) { try { entry.source.stop(); } catch (e) {} delete Module.bassSources[handle]; }
+});
+
 EM_JS(void, ForgetInBrowser, (int handle), {
     const entry = Module.bassSources && Module.bassSources[handle];
     if (entry) { try { entry.source.stop(); } catch (e) {} delete Module.bassSources[handle]; }
@@ -162,6 +167,11 @@ void Continue(uint32_t handle, const Sound& sound, uint32_t frame, bool loop, in
 void SetLevels(uint32_t handle, int volume, int pan)
 {
     SetLevelsInBrowser(static_cast<int>(handle), volume / 100.0, pan / 100.0);
+}
+
+void Stop(uint32_t handle)
+{
+    StopInBrowser(static_cast<int>(handle));
 }
 
 void Forget(uint32_t handle)

@@ -1,6 +1,7 @@
 // What the host and the tests need from the Direct3D stand-in and the system
 // never sees: reading the presented picture back, the hook that lets the host
-// see every presented frame, and the window surfaces' attributes.
+// see every presented frame, the host's marks over the shown picture and its
+// hidden frames, and the window surfaces' attributes.
 #pragma once
 
 #include <d3d8.h>
@@ -33,6 +34,23 @@ void PixelsFilled(uint64_t& pixels, uint64_t& frames);
 // advances; with no observer every frame counts. Null removes it.
 using PresentObserver = std::function<bool(IDirect3DDevice8* device)>;
 void SetPresentObserver(PresentObserver observer);
+
+// While hidden, Present renders and counts frames as always but shows
+// nothing in the window: the frames the host draws on the way to a music
+// time, which the viewer should not see flash by.
+void HidePresents(bool hidden);
+
+// The host's marks over the shown picture (the position bar): rectangles of
+// one colour each (0xRRGGBB), in a canvas of canvasWidth by canvasHeight
+// (top row 0) that is scaled onto the picture where Present shows it in the
+// window. They are drawn after the picture reaches the window, never into the
+// device's own target, so no read-back, shot or captured frame holds them.
+// An empty list draws nothing; the list stays until it is set again.
+struct OverlayRect {
+    int x, y, width, height;
+    uint32_t rgb;
+};
+void SetOverlay(const std::vector<OverlayRect>& rects, int canvasWidth, int canvasHeight);
 
 // Sets the OpenGL attributes that window surfaces need; called once SDL's
 // video is up and before the system makes its window.

@@ -1,6 +1,6 @@
 // What the other stand-ins and the host need from the Win32 stand-in and the
-// system never sees: the SDL window behind an HWND and its size, posting a
-// message as the system would, and the mapping of Windows file names.
+// system never sees: the SDL window behind an HWND and its size, the keys the
+// host takes for itself, posting a message as the system would, and the mapping of Windows file names.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +18,13 @@ bool HasDisplay();
 // The client area of a window: its SDL window's size, or the size it was
 // created with when it has none. False for a window that does not exist.
 bool ClientSize(HWND window, int& width, int& height);
+
+// The host's own keys: a key pressed in a window is offered to the taker
+// (its virtual-key code, and whether it is a repeat of a key held down)
+// before it is queued for the system; a key the taker returns true for never
+// reaches the window's procedure. Null offers nothing.
+using KeyTaker = bool (*)(WPARAM key, bool repeat);
+void SetKeyTaker(KeyTaker taker);
 
 // Queues a message as if the system had posted it (the host ends a run this way).
 void PostToAllWindows(UINT message, WPARAM wParam, LPARAM lParam);

@@ -21,6 +21,7 @@ namespace {
 struct Key {
     UINT message;
     WPARAM key;
+    bool repeat;
 };
 
 std::deque<Key>& Keys()
@@ -36,6 +37,14 @@ WPARAM VirtualKey(const char* code)
     if (name == "Escape") return VK_ESCAPE;
     if (name == "Enter") return VK_RETURN;
     if (name == "Space") return VK_SPACE;
+    if (name == "ArrowLeft") return VK_LEFT;
+    if (name == "ArrowRight") return VK_RIGHT;
+    if (name == "ArrowUp") return VK_UP;
+    if (name == "ArrowDown") return VK_DOWN;
+    if (name == "PageUp") return VK_PRIOR;
+    if (name == "PageDown") return VK_NEXT;
+    if (name == "Home") return VK_HOME;
+    if (name == "End") return VK_END;
     if (name.size() == 4 && name.compare(0, 3, "Key") == 0) return static_cast<WPARAM>(name[3]);
     if (name.size() == 6 && name.compare(0, 5, "Digit") == 0) return static_cast<WPARAM>(name[5]);
     return 0;
@@ -44,8 +53,10 @@ WPARAM VirtualKey(const char* code)
 EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* event, void*)
 {
     const WPARAM key = VirtualKey(event->code);
-    if (key) Keys().push_back({type == EMSCRIPTEN_EVENT_KEYDOWN ? UINT(WM_KEYDOWN) : UINT(WM_KEYUP), key});
-    return key == VK_ESCAPE;
+    const UINT message = type == EMSCRIPTEN_EVENT_KEYDOWN ? UINT(WM_KEYDOWN) : UINT(WM_KEYUP);
+    if (key) Keys().push_back({message, key, event->repeat != 0});
+    // The page itself does nothing with these (no scrolling by the arrows or Space).
+    return key == VK_ESCAPE || key == VK_SPACE || (key >= VK_PRIOR && key <= VK_DOWN);
 }
 
 void ListenToKeys()
@@ -129,7 +140,8 @@ void Pump(Poster post)
     while (!Keys().empty()) {
         const Key key = Keys().front();
         Keys().pop_front();
-        post(canvas, key.message, key.key, key.message == WM_KEYDOWN ? 1 : static_cast<LPARAM>(0xC0000001));
+        const LPARAM flags = key.message == WM_KEYUP ? static_cast<LPARAM>(0xC0000001) : key.repeat ? 0x40000000 : 1;
+        post(canvas, key.message, key.key, flags);
     }
 }
 
